@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "../core/colour.h"
+
+// A point in physical screen pixels: origin at the primary screen's top-left,
+// y downwards, other monitors possibly at negative coordinates.
+struct ScreenPoint {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+
+// Opaque to everyone but the platform's reader (an HDC on Windows).
+using ScreenHandle = void*;
+
+// The four things the sampler asks of a screen. One implementation per platform
+// (screen_x11.cpp, screen_win32.cpp); tests hand the window a fake.
+class Screen {
+public:
+    virtual ~Screen() = default;
+
+    // Writes the cursor position into `point`; on failure `point` stays as it was.
+    virtual void cursorPosition(ScreenPoint& point) = 0;
+    // A handle on the whole screen; may be null, and then every read gives -1.
+    virtual ScreenHandle acquire() = 0;
+    // The colour at (x, y), or kInvalidColour where there is no readable pixel.
+    virtual ColorValue pixel(ScreenHandle handle, std::int32_t x, std::int32_t y) = 0;
+    virtual void release(ScreenHandle handle) = 0;
+};
+
+// Gives the handle back however the tick ends.
+class ScreenLease {
+public:
+    explicit ScreenLease(Screen& screen) : screen_(screen), handle_(screen.acquire()) {}
+    ~ScreenLease() { screen_.release(handle_); }
+    ScreenLease(const ScreenLease&) = delete;
+    ScreenLease& operator=(const ScreenLease&) = delete;
+
+    ColorValue pixel(std::int32_t x, std::int32_t y) { return screen_.pixel(handle_, x, y); }
+
+private:
+    Screen& screen_;
+    ScreenHandle handle_;
+};
+
+// The platform's own screen, read on a connection of the reader's own.
+std::unique_ptr<Screen> openSystemScreen();
+
+// Called before the toolkit starts: picks the window platform this build's
+// reader can see (on Linux the X11 one, since XWayland's root holds no pixels).
+void prepareWindowPlatform();
