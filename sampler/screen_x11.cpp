@@ -94,6 +94,9 @@ public:
         if (!readPixelValue(format_, data, static_cast<std::size_t>(length), value)) {
             return kInvalidColour;
         }
+        if (screen_->root_depth < 32) {
+            value &= (std::uint32_t{1} << screen_->root_depth) - 1;  // the rest is padding
+        }
         return format_.hasMasks() ? colourFromPixel(format_, value) : lookUpColour(value);
     }
 
