@@ -111,26 +111,38 @@ std::vector<ColorValue> XFixture::serverColours(const std::vector<std::uint32_t>
     return colours;
 }
 
-ColorValue XFixture::shownAt(int x, int y) {
+std::vector<std::uint32_t> XFixture::rawPixels(const QRect& area) {
+    std::vector<std::uint32_t> pixels;
     auto reply = owned(xcb_get_image_reply(
         connection_,
-        xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, screen_->root, x, y, 1, 1, ~0u),
+        xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, screen_->root, area.x(), area.y(),
+                      area.width(), area.height(), ~0u),
         nullptr));
     if (!reply) {
-        return kInvalidColour;
+        return pixels;
     }
     const std::uint8_t* data = xcb_get_image_data(reply.get());
     const int bytesPerPixel = bitsPerPixel_ / 8;
-    std::uint32_t p = 0;
-    for (int b = 0; b < bytesPerPixel; ++b) {
-        const int shift = 8 * (msbFirst_ ? bytesPerPixel - 1 - b : b);
-        p |= std::uint32_t{data[b]} << shift;
-    }
+    const int stride = (area.width() * bytesPerPixel + 3) / 4 * 4;
     // Bits above the depth are padding (an ARGB window leaves its alpha there).
-    if (depth() < 32) {
-        p &= (std::uint32_t{1} << depth()) - 1;
+    const std::uint32_t used = depth() >= 32 ? ~0u : (std::uint32_t{1} << depth()) - 1;
+    for (int y = 0; y < area.height(); ++y) {
+        for (int x = 0; x < area.width(); ++x) {
+            const std::uint8_t* in = data + y * stride + x * bytesPerPixel;
+            std::uint32_t p = 0;
+            for (int b = 0; b < bytesPerPixel; ++b) {
+                const int shift = 8 * (msbFirst_ ? bytesPerPixel - 1 - b : b);
+                p |= std::uint32_t{in[b]} << shift;
+            }
+            pixels.push_back(p & used);
+        }
     }
-    return serverColour(p);
+    return pixels;
+}
+
+ColorValue XFixture::shownAt(int x, int y) {
+    const std::vector<std::uint32_t> pixel = rawPixels(QRect(x, y, 1, 1));
+    return pixel.empty() ? kInvalidColour : serverColour(pixel.front());
 }
 
 std::uint32_t XFixture::pixelFor(ColorValue colour) const {

@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <QRect>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -34,6 +35,8 @@ public:
     ColorValue serverColour(std::uint32_t pixel) { return serverColours({pixel}).front(); }
     // What the root shows at (x, y) now, read raw from the server and looked up there.
     ColorValue shownAt(int x, int y);
+    // The raw pixel values of a rectangle of the root, row by row, padding masked off.
+    std::vector<std::uint32_t> rawPixels(const QRect& area);
     // The colour a window painting `colour` ends up showing on this visual.
     ColorValue asDisplayed(ColorValue colour);
 
