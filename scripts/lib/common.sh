@@ -1,0 +1,53 @@
+# Shared by the scripts in scripts/: the Debian packages each job needs, and
+# installing whichever of them are missing.
+
+# Building the program.
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libxcb-randr0-dev)
+# Running it, with a virtual display when there is no desktop.
+RUN_PACKAGES=(xvfb xdotool imagemagick fonts-dejavu-core)
+# Testing it: the X server, the tools that drive it from outside.
+TEST_PACKAGES=(xvfb xdotool x11-xserver-utils imagemagick fonts-dejavu-core)
+
+# ensure_packages NAME... : installs the missing ones with apt-get (as root, or
+# through sudo); otherwise names them and fails.
+ensure_packages() {
+    local missing=()
+    local p
+    for p in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$p")
+        fi
+    done
+    [[ ${#missing[@]} -eq 0 ]] && return 0
+
+    local sudo=()
+    if [[ $(id -u) -ne 0 ]]; then
+        if command -v sudo >/dev/null; then
+            sudo=(sudo)
+        else
+            echo "Missing Debian packages: ${missing[*]}" >&2
+            echo "Install them as root: apt-get install ${missing[*]}" >&2
+            return 1
+        fi
+    fi
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update -q
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends \
+        "${missing[@]}"
+}
+
+# start_xvfb DEPTH SIZE : a private Xvfb on a free display; sets DISPLAY and XVFB_PID.
+start_xvfb() {
+    local fifo
+    fifo=$(mktemp)
+    Xvfb -displayfd 5 -noreset -nolisten tcp -screen 0 "${2}x${1}" 5>"$fifo" 2>/dev/null &
+    XVFB_PID=$!
+    local _
+    for _ in $(seq 100); do
+        [[ -s $fifo ]] && break
+        sleep 0.1
+    done
+    DISPLAY=":$(head -n1 "$fifo")"
+    export DISPLAY
+    rm -f "$fifo"
+}
