@@ -17,6 +17,7 @@ private slots:
     void outsideTheScreenReadsInvalid();
     void cursorFollowsThePointer();
     void monitorGapReadsInvalid();
+    void serverErrorIsAFailedRead();
     void noDisplayReadsNothing();
 
 private:
@@ -150,6 +151,19 @@ void TestX11Reader::monitorGapReadsInvalid() {
     // The next handle sees the layout as it is now.
     ScreenLease lease(*screen_);
     QCOMPARE(lease.pixel(w / 2, 0), x_.serverColour(x_.distinctPixel(w / 2, 0)));
+}
+
+void TestX11Reader::serverErrorIsAFailedRead() {
+    // A monitor claimed beyond the root: the layout lets the read through and the
+    // server answers BadMatch, which must come back as -1 and nothing else.
+    if (!runCommand({"xrandr", "--setmonitor", "e2e-beyond", "4000/100x4000/100+0+0", "none"})) {
+        QSKIP("xrandr cannot set monitors on this server");
+    }
+    auto restore = qScopeGuard([] { runCommand({"xrandr", "--delmonitor", "e2e-beyond"}); });
+    ScreenLease lease(*screen_);
+    QCOMPARE(lease.pixel(x_.width() + 100, 10), kInvalidColour);
+    QCOMPARE(lease.pixel(10, x_.height()), kInvalidColour);
+    QCOMPARE(lease.pixel(10, 10), x_.serverColour(x_.distinctPixel(10, 10)));
 }
 
 void TestX11Reader::noDisplayReadsNothing() {
