@@ -6,7 +6,8 @@ BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libxcb
 # Running it, with a virtual display when there is no desktop.
 RUN_PACKAGES=(xvfb xdotool imagemagick fonts-dejavu-core)
 # Testing it: the X server, the tools that drive it from outside.
-TEST_PACKAGES=(xvfb xdotool x11-xserver-utils imagemagick fonts-dejavu-core)
+TEST_PACKAGES=(xvfb xdotool x11-xserver-utils imagemagick fonts-dejavu-core python3 dpkg-dev file
+               desktop-file-utils g++-mingw-w64-x86-64 wine wine64)
 
 # ensure_packages NAME... : installs the missing ones with apt-get (as root, or
 # through sudo); otherwise names them and fails.
