@@ -26,6 +26,10 @@ public:
     // Makes the root's background (which survives windows coming and going)
     // show the raw pixel value `pixelAt(x, y)` at every point.
     void paintRoot(const std::function<std::uint32_t(int x, int y)>& pixelAt);
+    // The same with colours, each drawn as this visual shows it.
+    void paintRootColours(const std::function<ColorValue(int x, int y)>& colourAt) {
+        paintRoot([&](int x, int y) { return pixelFor(colourAt(x, y)); });
+    }
     // A raw pixel value that no neighbour within a few pixels shares, within the
     // bits the root visual uses.
     std::uint32_t distinctPixel(int x, int y) const;
