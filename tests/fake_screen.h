@@ -21,6 +21,7 @@ public:
     int acquired = 0;
     int released = 0;
     bool misused = false;  // a read or release through anything but a live handle
+    bool recordReads = true;
     std::vector<ScreenPoint> reads;
 
     void cursorPosition(ScreenPoint& point) override {
@@ -41,7 +42,9 @@ public:
         if (handle != &token_ || released >= acquired) {
             misused = true;
         }
-        reads.push_back({x, y});
+        if (recordReads) {
+            reads.push_back({x, y});
+        }
         return colourAt(x, y);
     }
 
