@@ -1,0 +1,245 @@
+// Figures for pixel-sampler on the X server in $DISPLAY, each measured side by
+// side with its floor in the same run:
+//   tick_us      one Form1 tick with the real X11 reader (offscreen window)
+//   floor_us     the same ten round trips on a raw xcb connection
+//   startup_ms   exec to the window mapped, for the program and a bare Qt window
+//   rss_kb       resident memory idle after the first sample, for both
+//   pixel-sampler-bench PROGRAM BARE_WINDOW
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <xcb/xcb.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "sampler/screen.h"
+#include "window/form1.h"
+#include "window/line_list.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+double microseconds(Clock::duration d) {
+    return std::chrono::duration<double, std::micro>(d).count();
+}
+
+template <typename T>
+void freeReply(T* reply) {
+    std::free(reply);
+}
+
+// Ten sequential round trips, as one tick makes them: the pointer and nine pixels.
+void floorRoundTrips(xcb_connection_t* c, xcb_window_t root) {
+    auto* pointer = xcb_query_pointer_reply(c, xcb_query_pointer(c, root), nullptr);
+    const int x = pointer ? pointer->root_x : 0;
+    const int y = pointer ? pointer->root_y : 0;
+    freeReply(pointer);
+    for (int k = 0; k < 9; ++k) {
+        freeReply(xcb_get_image_reply(
+            c,
+            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, x + k % 3 - 1, y + k / 3 - 1, 1, 1,
+                          ~0u),
+            nullptr));
+    }
+}
+
+long residentKiB(pid_t pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').first().toLong();
+        }
+    }
+    return -1;
+}
+
+// Children run on X11 whatever this process uses for its own offscreen window.
+std::vector<char*> childEnvironment(std::vector<QByteArray>& storage) {
+    for (char** e = environ; *e; ++e) {
+        if (!QByteArray(*e).startsWith("QT_QPA_PLATFORM=")) {
+            storage.emplace_back(*e);
+        }
+    }
+    storage.emplace_back("QT_QPA_PLATFORM=xcb");
+    std::vector<char*> env;
+    for (QByteArray& s : storage) {
+        env.push_back(s.data());
+    }
+    env.push_back(nullptr);
+    return env;
+}
+
+struct Launch {
+    double startupMs = -1;
+    long rssKiB = -1;
+};
+
+// Starts `program`, waits for its top-level window to be mapped, optionally
+// waits `idle` and reads its resident memory, then ends it.
+Launch launch(xcb_connection_t* watcher, const char* program, std::chrono::milliseconds idle) {
+    std::vector<QByteArray> storage;
+    std::vector<char*> env = childEnvironment(storage);
+    char* argv[] = {const_cast<char*>(program), nullptr};
+    Launch result;
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, program, nullptr, nullptr, argv, env.data()) != 0) {
+        return result;
+    }
+    const auto deadline = start + std::chrono::seconds(20);
+    while (Clock::now() < deadline) {
+        xcb_generic_event_t* event = xcb_poll_for_event(watcher);
+        if (!event) {
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+            continue;
+        }
+        const bool mapped = (event->response_type & 0x7F) == XCB_MAP_NOTIFY;
+        std::free(event);
+        if (mapped) {
+            result.startupMs = microseconds(Clock::now() - start) / 1000;
+            break;
+        }
+    }
+    if (idle.count() > 0) {
+        std::this_thread::sleep_for(idle);
+        result.rssKiB = residentKiB(pid);
+    }
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    // Drop the events of the window going away.
+    while (xcb_generic_event_t* event = xcb_poll_for_event(watcher)) {
+        std::free(event);
+    }
+    return result;
+}
+
+QString cpuModel() {
+    QFile cpuinfo(QStringLiteral("/proc/cpuinfo"));
+    if (cpuinfo.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : cpuinfo.readAll().split('\n')) {
+            if (line.startsWith("model name")) {
+                return QString::fromUtf8(line.mid(line.indexOf(':') + 1).trimmed());
+            }
+        }
+    }
+    return QStringLiteral("unknown");
+}
+
+void figure(const char* name, double value, const char* unit) {
+    std::printf("%s %.3f %s\n", name, value, unit);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s PROGRAM BARE_WINDOW\n", argv[0]);
+        return 2;
+    }
+    const char* program = argv[1];
+    const char* bare = argv[2];
+    qputenv("QT_QPA_PLATFORM", "offscreen");  // the window under test; the reader uses $DISPLAY
+    QApplication app(argc, argv);
+
+    int screenNumber = 0;
+    xcb_connection_t* raw = xcb_connect(nullptr, &screenNumber);
+    if (xcb_connection_has_error(raw)) {
+        std::fprintf(stderr, "no X server on $DISPLAY\n");
+        return 1;
+    }
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(raw)).data;
+    std::printf("machine cpu \"%s\", %u cores, Xvfb depth %d, %dx%d\n", qPrintable(cpuModel()),
+                std::thread::hardware_concurrency(), screen->root_depth,
+                screen->width_in_pixels, screen->height_in_pixels);
+    xcb_warp_pointer(raw, XCB_NONE, screen->root, 0, 0, 0, 0, screen->width_in_pixels / 2,
+                     screen->height_in_pixels / 2);
+    xcb_flush(raw);
+
+    // 1. The tick against its floor, interleaved so that both see the same machine.
+    Form1 form(openSystemScreen());
+    form.findChild<QTimer*>("Timer1")->stop();
+    form.show();
+    auto* list = form.findChild<LineList*>("lstRGB");
+    const int rounds = 3000;
+    std::vector<double> ticks;
+    std::vector<double> floors;
+    for (int i = 0; i < rounds + 100; ++i) {
+        const auto t0 = Clock::now();
+        form.tick();
+        const auto t1 = Clock::now();
+        floorRoundTrips(raw, screen->root);
+        const auto t2 = Clock::now();
+        list->removeAllLines();
+        QCoreApplication::processEvents();
+        if (i >= 100) {  // the first hundred warm up caches and the server
+            ticks.push_back(microseconds(t1 - t0));
+            floors.push_back(microseconds(t2 - t1));
+        }
+    }
+    const double tickUs = median(ticks);
+    const double floorUs = median(floors);
+    figure("tick_us", tickUs, "us");
+    figure("floor_us", floorUs, "us");
+
+    // 2 and 3. Start-up and memory, the program and the bare window in turns.
+    xcb_connection_t* watcher = xcb_connect(nullptr, nullptr);
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(watcher, screen->root, XCB_CW_EVENT_MASK, &mask);
+    freeReply(xcb_get_input_focus_reply(watcher, xcb_get_input_focus(watcher), nullptr));
+    std::vector<double> startup;
+    std::vector<double> floorStartup;
+    std::vector<double> rss;
+    std::vector<double> floorRss;
+    const int launches = 15;
+    const int measuredMemory = 5;
+    launch(watcher, program, {});  // warm the file cache for both
+    launch(watcher, bare, {});
+    for (int i = 0; i < launches; ++i) {
+        // The first sample comes two seconds after start-up; read memory after it.
+        const std::chrono::milliseconds idle(i < measuredMemory ? 3000 : 0);
+        const Launch p = launch(watcher, program, idle);
+        const Launch b = launch(watcher, bare, idle);
+        startup.push_back(p.startupMs);
+        floorStartup.push_back(b.startupMs);
+        if (i < measuredMemory) {
+            rss.push_back(p.rssKiB);
+            floorRss.push_back(b.rssKiB);
+        }
+    }
+    const double startupMs = median(startup);
+    const double floorStartupMs = median(floorStartup);
+    const double rssKiB = median(rss);
+    const double floorRssKiB = median(floorRss);
+    figure("startup_ms", startupMs, "ms");
+    figure("floor_startup_ms", floorStartupMs, "ms");
+    figure("rss_kb", rssKiB, "KiB");
+    figure("floor_rss_kb", floorRssKiB, "KiB");
+
+    figure("tick_ratio", tickUs / floorUs, "(goal <= 1.5)");
+    figure("startup_ratio", startupMs / floorStartupMs, "(goal <= 1.15)");
+    figure("rss_ratio", rssKiB / floorRssKiB, "(goal <= 1.10)");
+    xcb_disconnect(watcher);
+    xcb_disconnect(raw);
+    return 0;
+}
