@@ -211,7 +211,7 @@ int main(int argc, char* argv[]) {
     std::vector<double> floorStartup;
     std::vector<double> rss;
     std::vector<double> floorRss;
-    const int launches = 15;
+    const int launches = 41;
     const int measuredMemory = 5;
     launch(watcher, program, {});  // warm the file cache for both
     launch(watcher, bare, {});

@@ -33,6 +33,8 @@ public:
 
 }  // namespace
 
-std::unique_ptr<Screen> openSystemScreen() { return std::make_unique<Win32Screen>(); }
+std::unique_ptr<Screen> openSystemScreen() {
+    return std::make_unique<Win32Screen>();
+}
 
 void prepareWindowPlatform() {}

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "monitor_layout.h"
 #include "pixel_format.h"
@@ -27,9 +28,78 @@ struct ConnectionDeleter {
 
 class X11Screen final : public Screen {
 public:
+    // The display is the one named when the reader is made, even if the
+    // connection is only opened at the first read.
     X11Screen() {
+        if (const char* name = std::getenv("DISPLAY")) {
+            display_ = name;
+        }
+    }
+
+    void cursorPosition(ScreenPoint& point) override {
+        if (!connect()) {
+            return;
+        }
+        XcbReply<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(
+            connection_.get(), xcb_query_pointer(connection_.get(), screen_->root), nullptr));
+        if (reply && reply->same_screen) {
+            point = {reply->root_x, reply->root_y};
+        }
+    }
+
+    ScreenHandle acquire() override {
+        if (!connect()) {
+            return nullptr;
+        }
+        // Monitors come and go between ticks; within one tick the layout holds.
+        layout_ = readLayout();
+        return this;
+    }
+
+    ColorValue pixel(ScreenHandle handle, std::int32_t x, std::int32_t y) override {
+        if (handle != this || !layout_.contains(x, y)) {
+            return kInvalidColour;
+        }
+        // Inside a monitor, so inside the root: the 16-bit request fields hold it.
+        xcb_generic_error_t* rawError = nullptr;
+        XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
+            connection_.get(),
+            xcb_get_image(connection_.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, screen_->root,
+                          static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), 1, 1, ~0u),
+            &rawError));
+        XcbReply<xcb_generic_error_t> error(rawError);  // BadMatch is a failed read, not a crash
+        if (!reply) {
+            return kInvalidColour;
+        }
+        const std::uint8_t* data = xcb_get_image_data(reply.get());
+        const int length = xcb_get_image_data_length(reply.get());
+        std::uint32_t value = 0;
+        if (!readPixelValue(format_, data, static_cast<std::size_t>(length), value)) {
+            return kInvalidColour;
+        }
+        if (screen_->root_depth < 32) {
+            value &= (std::uint32_t{1} << screen_->root_depth) - 1;  // the rest is padding
+        }
+        return format_.hasMasks() ? colourFromPixel(format_, value) : lookUpColour(value);
+    }
+
+    void release(ScreenHandle) override { layout_ = MonitorLayout(); }
+
+private:
+    // Connects on first use, so the window opens without waiting for a second
+    // connection; a display that cannot be reached is tried once only.
+    bool connect() {
+        if (!attempted_) {
+            attempted_ = true;
+            open();
+        }
+        return usable_;
+    }
+
+    void open() {
         int screenNumber = 0;
-        connection_.reset(xcb_connect(nullptr, &screenNumber));
+        connection_.reset(
+            xcb_connect(display_.empty() ? nullptr : display_.c_str(), &screenNumber));
         if (xcb_connection_has_error(connection_.get())) {
             return;
         }
@@ -52,70 +122,18 @@ public:
         usable_ = true;
     }
 
-    void cursorPosition(ScreenPoint& point) override {
-        if (!usable_) {
-            return;
-        }
-        XcbReply<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(
-            connection_.get(), xcb_query_pointer(connection_.get(), screen_->root), nullptr));
-        if (reply && reply->same_screen) {
-            point = {reply->root_x, reply->root_y};
-        }
-    }
-
-    ScreenHandle acquire() override {
-        if (!usable_) {
-            return nullptr;
-        }
-        // Monitors come and go between ticks; within one tick the layout holds.
-        layout_ = readLayout();
-        return this;
-    }
-
-    ColorValue pixel(ScreenHandle handle, std::int32_t x, std::int32_t y) override {
-        if (handle != this || !layout_.contains(x, y)) {
-            return kInvalidColour;
-        }
-        // Inside a monitor, so inside the root: the 16-bit request fields hold it.
-        xcb_generic_error_t* rawError = nullptr;
-        XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
-            connection_.get(),
-            xcb_get_image(connection_.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, screen_->root,
-                          static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), 1, 1,
-                          ~0u),
-            &rawError));
-        XcbReply<xcb_generic_error_t> error(rawError);  // BadMatch is a failed read, not a crash
-        if (!reply) {
-            return kInvalidColour;
-        }
-        const std::uint8_t* data = xcb_get_image_data(reply.get());
-        const int length = xcb_get_image_data_length(reply.get());
-        std::uint32_t value = 0;
-        if (!readPixelValue(format_, data, static_cast<std::size_t>(length), value)) {
-            return kInvalidColour;
-        }
-        if (screen_->root_depth < 32) {
-            value &= (std::uint32_t{1} << screen_->root_depth) - 1;  // the rest is padding
-        }
-        return format_.hasMasks() ? colourFromPixel(format_, value) : lookUpColour(value);
-    }
-
-    void release(ScreenHandle) override { layout_ = MonitorLayout(); }
-
-private:
     bool isXWayland() {
         static constexpr char kName[] = "XWAYLAND";
         XcbReply<xcb_query_extension_reply_t> reply(xcb_query_extension_reply(
-            connection_.get(),
-            xcb_query_extension(connection_.get(), sizeof kName - 1, kName), nullptr));
+            connection_.get(), xcb_query_extension(connection_.get(), sizeof kName - 1, kName),
+            nullptr));
         return reply && reply->present;
     }
 
     void readPixelFormat(const xcb_setup_t* setup) {
         format_.msbFirst = setup->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
         format_.bitsPerPixel = 0;
-        for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem > 0;
-             xcb_format_next(&it)) {
+        for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem > 0; xcb_format_next(&it)) {
             if (it.data->depth == screen_->root_depth) {
                 format_.bitsPerPixel = it.data->bits_per_pixel;
             }
@@ -185,17 +203,21 @@ private:
         return MonitorLayout(std::move(monitors));
     }
 
+    std::string display_;
     std::unique_ptr<xcb_connection_t, ConnectionDeleter> connection_;
     xcb_screen_t* screen_ = nullptr;
     PixelFormat format_;
     MonitorLayout layout_;
     bool useMonitors_ = false;
+    bool attempted_ = false;
     bool usable_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<Screen> openSystemScreen() { return std::make_unique<X11Screen>(); }
+std::unique_ptr<Screen> openSystemScreen() {
+    return std::make_unique<X11Screen>();
+}
 
 void prepareWindowPlatform() {
     // The reader sees X11 only; under a Wayland session the window must still be
