@@ -52,11 +52,10 @@ void floorRoundTrips(xcb_connection_t* c, xcb_window_t root) {
     const int y = pointer ? pointer->root_y : 0;
     freeReply(pointer);
     for (int k = 0; k < 9; ++k) {
-        freeReply(xcb_get_image_reply(
-            c,
-            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, x + k % 3 - 1, y + k / 3 - 1, 1, 1,
-                          ~0u),
-            nullptr));
+        freeReply(xcb_get_image_reply(c,
+                                      xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root,
+                                                    x + k % 3 - 1, y + k / 3 - 1, 1, 1, ~0u),
+                                      nullptr));
     }
 }
 
@@ -170,8 +169,8 @@ int main(int argc, char* argv[]) {
     }
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(raw)).data;
     std::printf("machine cpu \"%s\", %u cores, Xvfb depth %d, %dx%d\n", qPrintable(cpuModel()),
-                std::thread::hardware_concurrency(), screen->root_depth,
-                screen->width_in_pixels, screen->height_in_pixels);
+                std::thread::hardware_concurrency(), screen->root_depth, screen->width_in_pixels,
+                screen->height_in_pixels);
     xcb_warp_pointer(raw, XCB_NONE, screen->root, 0, 0, 0, 0, screen->width_in_pixels / 2,
                      screen->height_in_pixels / 2);
     xcb_flush(raw);

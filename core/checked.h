@@ -6,7 +6,9 @@
 
 // Coordinates, the running sum and the loop counter are 32-bit and must never
 // wrap: a cursor at INT32_MAX has no right-hand neighbour, it has an error.
-[[noreturn]] inline void raiseOverflow() { throw RuntimeError(RuntimeError::kOverflow, "Overflow"); }
+[[noreturn]] inline void raiseOverflow() {
+    throw RuntimeError(RuntimeError::kOverflow, "Overflow");
+}
 
 inline std::int32_t checkedAdd(std::int32_t a, std::int32_t b) {
     std::int32_t result;

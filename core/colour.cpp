@@ -8,4 +8,6 @@ void requireColour(ColorValue value) {
     }
 }
 
-std::string decimal(std::int32_t value) { return std::to_string(value); }
+std::string decimal(std::int32_t value) {
+    return std::to_string(value);
+}

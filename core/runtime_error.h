@@ -10,8 +10,7 @@ public:
     static constexpr int kOverflow = 6;
     static constexpr int kInvalidValue = 380;
 
-    RuntimeError(int number, const std::string& text)
-        : std::runtime_error(text), number_(number) {}
+    RuntimeError(int number, const std::string& text) : std::runtime_error(text), number_(number) {}
 
     int number() const noexcept { return number_; }
     std::string text() const { return what(); }

@@ -5,7 +5,9 @@
 // densities to the toolkit's scaling, so this is the only conversion needed.
 inline constexpr int kTwipsPerPixel = 15;
 
-constexpr int twipsToPixels(int twips) { return twips / kTwipsPerPixel; }
+constexpr int twipsToPixels(int twips) {
+    return twips / kTwipsPerPixel;
+}
 
 struct TwipsRect {
     int left;

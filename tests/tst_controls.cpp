@@ -54,8 +54,8 @@ void TestControls::swatchPaintsFillInsideWhiteOutline() {
     QCOMPARE(image.pixelColor(20, 19), QColor(255, 0, 0));
     QCOMPARE(image.pixelColor(1, 1), QColor(255, 0, 0));
     QCOMPARE(image.pixelColor(39, 37), QColor(255, 0, 0));
-    for (QPoint edge : {QPoint(0, 0), QPoint(40, 0), QPoint(0, 38), QPoint(40, 38),
-                        QPoint(20, 0), QPoint(20, 38), QPoint(0, 19), QPoint(40, 19)}) {
+    for (QPoint edge : {QPoint(0, 0), QPoint(40, 0), QPoint(0, 38), QPoint(40, 38), QPoint(20, 0),
+                        QPoint(20, 38), QPoint(0, 19), QPoint(40, 19)}) {
         QCOMPARE(image.pixelColor(edge), QColor(Qt::white));
     }
 }

@@ -50,9 +50,8 @@ void TestPixelFormat::decode_data() {
         << std::vector<std::uint8_t>{0x00, 0x12, 0x34, 0x56} << 0x563412;
     QTest::newRow("depth 24, padding byte ignored")
         << rgb24 << std::vector<std::uint8_t>{0x56, 0x34, 0x12, 0xFF} << 0x563412;
-    QTest::newRow("depth 24, 24 bpp")
-        << format(24, false, 0xFF0000, 0x00FF00, 0x0000FF)
-        << std::vector<std::uint8_t>{0x56, 0x34, 0x12} << 0x563412;
+    QTest::newRow("depth 24, 24 bpp") << format(24, false, 0xFF0000, 0x00FF00, 0x0000FF)
+                                      << std::vector<std::uint8_t>{0x56, 0x34, 0x12} << 0x563412;
     QTest::newRow("depth 24, BGR masks")
         << format(32, false, 0x0000FF, 0x00FF00, 0xFF0000)
         << std::vector<std::uint8_t>{0x12, 0x34, 0x56, 0x00} << 0x563412;
@@ -63,20 +62,18 @@ void TestPixelFormat::decode_data() {
     QTest::newRow("depth 16, full red, MSB first")
         << format(16, true, 0xF800, 0x07E0, 0x001F) << std::vector<std::uint8_t>{0xF8, 0x00}
         << 0x0000FF;
-    QTest::newRow("depth 16, full blue")
-        << format(16, false, 0xF800, 0x07E0, 0x001F) << std::vector<std::uint8_t>{0x1F, 0x00}
-        << 0xFF0000;
+    QTest::newRow("depth 16, full blue") << format(16, false, 0xF800, 0x07E0, 0x001F)
+                                         << std::vector<std::uint8_t>{0x1F, 0x00} << 0xFF0000;
     // green 6-bit 32 -> 130 (0b100000 10), red and blue 5-bit 16 -> 132.
     QTest::newRow("depth 16, middle grey")
-        << format(16, false, 0xF800, 0x07E0, 0x001F)
-        << std::vector<std::uint8_t>{0x10, 0x84} << packColour(132, 130, 132);
-    QTest::newRow("depth 15")
-        << format(16, false, 0x7C00, 0x03E0, 0x001F) << std::vector<std::uint8_t>{0xFF, 0x7F}
-        << 0xFFFFFF;
+        << format(16, false, 0xF800, 0x07E0, 0x001F) << std::vector<std::uint8_t>{0x10, 0x84}
+        << packColour(132, 130, 132);
+    QTest::newRow("depth 15") << format(16, false, 0x7C00, 0x03E0, 0x001F)
+                              << std::vector<std::uint8_t>{0xFF, 0x7F} << 0xFFFFFF;
     // 10-10-10 in 32 bits: red 0x3FF, green 0x200, blue 0x001 -> 255, 128, 0.
-    QTest::newRow("depth 30")
-        << format(32, false, 0x3FF00000, 0x000FFC00, 0x000003FF)
-        << std::vector<std::uint8_t>{0x01, 0x00, 0xF8, 0x3F} << packColour(255, 128, 0);
+    QTest::newRow("depth 30") << format(32, false, 0x3FF00000, 0x000FFC00, 0x000003FF)
+                              << std::vector<std::uint8_t>{0x01, 0x00, 0xF8, 0x3F}
+                              << packColour(255, 128, 0);
     QTest::newRow("depth 30, MSB first")
         << format(32, true, 0x3FF00000, 0x000FFC00, 0x000003FF)
         << std::vector<std::uint8_t>{0x3F, 0xF8, 0x00, 0x01} << packColour(255, 128, 0);

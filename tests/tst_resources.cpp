@@ -56,14 +56,14 @@ void TestResources::iconHoldsExactlyThreeImages() {
         const quint32 offset = u32(ico, entry + 12);
         QVERIFY(offset + length <= quint32(ico.size()));
         // The image itself must agree with its directory entry.
-        QCOMPARE(u32(ico, offset), 40u);                                  // BITMAPINFOHEADER
-        QCOMPARE(int(u32(ico, offset + 4)), expected[i].size);            // width
-        QCOMPARE(int(u32(ico, offset + 8)), 2 * expected[i].size);        // colours + mask
+        QCOMPARE(u32(ico, offset), 40u);                            // BITMAPINFOHEADER
+        QCOMPARE(int(u32(ico, offset + 4)), expected[i].size);      // width
+        QCOMPARE(int(u32(ico, offset + 8)), 2 * expected[i].size);  // colours + mask
         QCOMPARE(int(u16(ico, offset + 14)), expected[i].bits);
         const int stride = (expected[i].size * expected[i].bits + 31) / 32 * 4;
         const int maskStride = (expected[i].size + 31) / 32 * 4;
-        QCOMPARE(int(length), 40 + 4 * expected[i].colours +
-                                  expected[i].size * (stride + maskStride));
+        QCOMPARE(int(length),
+                 40 + 4 * expected[i].colours + expected[i].size * (stride + maskStride));
     }
     // And Qt can read it, as Windows and the desktop would.
     QIcon icon(kIconDir + "/pixel-sampler.ico");
@@ -73,8 +73,8 @@ void TestResources::iconHoldsExactlyThreeImages() {
 void TestResources::iconIsBuiltFromItsPictures() {
     QTemporaryDir out;
     QVERIFY(out.isValid());
-    const int status = QProcess::execute(QStringLiteral("python3"),
-                                         {kIconDir + "/make-icon.py", out.path()});
+    const int status =
+        QProcess::execute(QStringLiteral("python3"), {kIconDir + "/make-icon.py", out.path()});
     if (status < 0) {
         QSKIP("python3 is not available to rebuild the icon");
     }

@@ -82,11 +82,11 @@ void TestSoak::pressAndTickCycles() {
         const quint32 where = random.bounded(10u);
         const int near = int(random.bounded(3u));
         cursor = {where == 0   ? kMax - near
-                          : where == 1 ? kMin + near
-                                       : int(random.bounded(4000u)) - 2000,
-                          where == 2   ? kMax - near
-                          : where == 3 ? kMin + near
-                                       : int(random.bounded(4000u)) - 2000};
+                  : where == 1 ? kMin + near
+                               : int(random.bounded(4000u)) - 2000,
+                  where == 2   ? kMax - near
+                  : where == 3 ? kMin + near
+                               : int(random.bounded(4000u)) - 2000};
         screen->cursor = cursor;
         const int releasedBefore = screen->released;
         form.tick();
@@ -113,8 +113,8 @@ void TestSoak::pressAndTickCycles() {
     }
     QVERIFY(!screen->misused);
     const long atEnd = residentKiB();
-    qInfo("resident after 1000 cycles %ld KiB, after %d cycles %ld KiB", afterFirstThousand,
-          cycles, atEnd);
+    qInfo("resident after 1000 cycles %ld KiB, after %d cycles %ld KiB", afterFirstThousand, cycles,
+          atEnd);
     if (!kSanitized && afterFirstThousand > 0 && cycles >= 2000) {
         QVERIFY2(atEnd - afterFirstThousand <= 2048,
                  qPrintable(QStringLiteral("grew by %1 KiB").arg(atEnd - afterFirstThousand)));

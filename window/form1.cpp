@@ -30,11 +30,9 @@ constexpr ColorValue kLabelBack = 8388608;  // dark blue, 0x800000
 constexpr ColorValue kLabelFore = 8454016;  // light green, 0x80FF80
 
 const char* const kSwatchNames[kSwatchCount] = {
-    "Pixel under markören",       "Pixel ovanför",
-    "Pixel ovanför till höger",   "Pixel till höger",
-    "Pixel nedanför",             "Pixel nedanför till höger",
-    "Pixel ovanför till vänster", "Pixel till vänster",
-    "Pixel nedanför till vänster"};
+    "Pixel under markören",       "Pixel ovanför",      "Pixel ovanför till höger",
+    "Pixel till höger",           "Pixel nedanför",     "Pixel nedanför till höger",
+    "Pixel ovanför till vänster", "Pixel till vänster", "Pixel nedanför till vänster"};
 
 QRect toPixels(const TwipsRect& r) {
     return {twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
@@ -151,7 +149,9 @@ void Form1::showErrorAndQuit(const RuntimeError& error) {
     QCoreApplication::exit(1);
 }
 
-ColorValue Form1::swatchFillColour(int index) const { return ShPix.at(index)->fillColour(); }
+ColorValue Form1::swatchFillColour(int index) const {
+    return ShPix.at(index)->fillColour();
+}
 
 void Form1::setSwatchFillColour(int index, ColorValue colour) {
     ShPix.at(index)->setFillColour(colour);
@@ -161,9 +161,13 @@ void Form1::appendListLine(const std::string& line) {
     lstRGB->appendLine(QString::fromStdString(line));
 }
 
-void Form1::disarmTimer() { Timer1->stop(); }
+void Form1::disarmTimer() {
+    Timer1->stop();
+}
 
-void Form1::setLabelBackColour(ColorValue colour) { Label1->setBackColour(colour); }
+void Form1::setLabelBackColour(ColorValue colour) {
+    Label1->setBackColour(colour);
+}
 
 void Form1::setLabelCaption(const std::string& caption) {
     Label1->setCaption(QString::fromStdString(caption));

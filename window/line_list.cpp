@@ -28,9 +28,13 @@ LineList::LineList(QWidget* parent) : QListWidget(parent) {
     setViewportMargins(0, 0, 0, 0);
 }
 
-void LineList::appendLine(const QString& line) { addItem(line); }
+void LineList::appendLine(const QString& line) {
+    addItem(line);
+}
 
-void LineList::removeAllLines() { clear(); }
+void LineList::removeAllLines() {
+    clear();
+}
 
 QStringList LineList::lines() const {
     QStringList result;

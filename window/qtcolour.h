@@ -6,6 +6,10 @@
 
 // The one place where a packed colour meets Qt's colour type. Packed colours
 // keep red in the low byte; QRgb keeps blue there, so never cast one to the other.
-inline QColor toQColor(ColorValue c) { return QColor(redOf(c), greenOf(c), blueOf(c)); }
+inline QColor toQColor(ColorValue c) {
+    return QColor(redOf(c), greenOf(c), blueOf(c));
+}
 
-inline ColorValue fromQColor(const QColor& c) { return packColour(c.red(), c.green(), c.blue()); }
+inline ColorValue fromQColor(const QColor& c) {
+    return packColour(c.red(), c.green(), c.blue());
+}

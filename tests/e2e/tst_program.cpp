@@ -1,9 +1,9 @@
 // The program as a user runs it: started as a process, the pointer moved and
 // the button clicked from outside with xdotool, the result read off the screen.
 
+#include <xcb/xcb.h>
 #include <QProcess>
 #include <QTest>
-#include <xcb/xcb.h>
 
 #include "sampler/offsets.h"
 #include "x_fixture.h"
@@ -11,7 +11,7 @@
 namespace {
 
 // Where the window puts things, in logical pixels inside the client area.
-const QPoint kSwatchCentres[9] = {{72, 137}, {72, 95},  {114, 95},  {114, 137}, {72, 179},
+const QPoint kSwatchCentres[9] = {{72, 137},  {72, 95}, {114, 95}, {114, 137}, {72, 179},
                                   {114, 179}, {30, 95}, {30, 137}, {30, 179}};
 const QPoint kLabelBackground{4, 72};  // below the caption's last line
 const QPoint kButtonCentre{158, 222};
@@ -33,8 +33,9 @@ private slots:
 private:
     std::array<ColorValue, 9> around(int x, int y);
     bool shows(const std::array<ColorValue, 9>& expected);
-    ColorValue shownAt(QPoint logical) { return x_.shownAt(origin_.x() + logical.x() * scale_,
-                                                          origin_.y() + logical.y() * scale_); }
+    ColorValue shownAt(QPoint logical) {
+        return x_.shownAt(origin_.x() + logical.x() * scale_, origin_.y() + logical.y() * scale_);
+    }
     bool listHasText();
     void xdotool(const QStringList& args) { QVERIFY(runCommand(QStringList{"xdotool"} + args)); }
 

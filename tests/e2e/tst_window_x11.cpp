@@ -46,7 +46,9 @@ void TestWindowX11::init() {
     QCOMPARE(qRound(form_->width() * ratio), qRound(312 * ratio));
 }
 
-void TestWindowX11::cleanup() { form_.reset(); }
+void TestWindowX11::cleanup() {
+    form_.reset();
+}
 
 std::array<ColorValue, 9> TestWindowX11::around(int x, int y) {
     std::vector<std::uint32_t> raw;
@@ -70,20 +72,22 @@ void TestWindowX11::checkShown(const std::array<ColorValue, 9>& expected) {
         QCOMPARE(lines[k], QStringLiteral("RGB  %1").arg(expected[k]));
     }
     // Let the repaint reach the server, then read the window from the screen.
-    QTRY_VERIFY_WITH_TIMEOUT(([&] {
-        const qreal ratio = form_->devicePixelRatio();
-        const QPoint origin = form_->windowHandle()->geometry().topLeft() * ratio;
-        for (int k = 0; k < 9; ++k) {
-            auto* swatch = form_->findChild<Swatch*>(QStringLiteral("ShPix(%1)").arg(k));
-            const QPoint c = origin + swatch->geometry().center() * ratio;
-            if (x_.shownAt(c.x(), c.y()) != x_.asDisplayed(expected[k])) {
-                qInfo("swatch %d at (%d, %d): shown %d, expected %d", k, c.x(), c.y(),
-                      x_.shownAt(c.x(), c.y()), x_.asDisplayed(expected[k]));
-                return false;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        ([&] {
+            const qreal ratio = form_->devicePixelRatio();
+            const QPoint origin = form_->windowHandle()->geometry().topLeft() * ratio;
+            for (int k = 0; k < 9; ++k) {
+                auto* swatch = form_->findChild<Swatch*>(QStringLiteral("ShPix(%1)").arg(k));
+                const QPoint c = origin + swatch->geometry().center() * ratio;
+                if (x_.shownAt(c.x(), c.y()) != x_.asDisplayed(expected[k])) {
+                    qInfo("swatch %d at (%d, %d): shown %d, expected %d", k, c.x(), c.y(),
+                          x_.shownAt(c.x(), c.y()), x_.asDisplayed(expected[k]));
+                    return false;
+                }
             }
-        }
-        return true;
-    }()), 3000);
+            return true;
+        }()),
+        3000);
 }
 
 void TestWindowX11::samplesThePixelsUnderThePointer() {

@@ -139,9 +139,10 @@ void TestX11Reader::monitorGapReadsInvalid() {
     });
     {
         ScreenLease lease(*screen_);
-        QCOMPARE(lease.pixel(w / 2, 0), kInvalidColour);           // between the monitors
-        QCOMPARE(lease.pixel(3 * w / 4, h / 2), kInvalidColour);   // below the right one
-        QCOMPARE(lease.pixel(w / 2 - 1, h - 1), x_.serverColour(x_.distinctPixel(w / 2 - 1, h - 1)));
+        QCOMPARE(lease.pixel(w / 2, 0), kInvalidColour);          // between the monitors
+        QCOMPARE(lease.pixel(3 * w / 4, h / 2), kInvalidColour);  // below the right one
+        QCOMPARE(lease.pixel(w / 2 - 1, h - 1),
+                 x_.serverColour(x_.distinctPixel(w / 2 - 1, h - 1)));
         QCOMPARE(lease.pixel(3 * w / 4, h / 2 - 1),
                  x_.serverColour(x_.distinctPixel(3 * w / 4, h / 2 - 1)));
     }

@@ -43,13 +43,14 @@ XFixture::XFixture() {
     }
 }
 
-XFixture::~XFixture() { xcb_disconnect(connection_); }
+XFixture::~XFixture() {
+    xcb_disconnect(connection_);
+}
 
 std::uint32_t XFixture::distinctPixel(int x, int y) const {
-    const std::uint32_t used =
-        depth() >= 32 ? 0xFFFFFFFFu : (std::uint32_t{1} << depth()) - 1;
-    std::uint32_t h = static_cast<std::uint32_t>(x) * 0x9E3779B1u ^
-                      static_cast<std::uint32_t>(y) * 0x85EBCA77u;
+    const std::uint32_t used = depth() >= 32 ? 0xFFFFFFFFu : (std::uint32_t{1} << depth()) - 1;
+    std::uint32_t h =
+        static_cast<std::uint32_t>(x) * 0x9E3779B1u ^ static_cast<std::uint32_t>(y) * 0x85EBCA77u;
     h ^= h >> 15;
     h *= 0x2C1B3C6Du;
     h ^= h >> 12;
@@ -67,8 +68,8 @@ void XFixture::paintRoot(const std::function<std::uint32_t(int, int)>& pixelAt) 
     xcb_create_gc(connection_, gc, pixmap, 0, nullptr);
 
     const std::uint32_t maxBytes = xcb_get_maximum_request_length(connection_) * 4 - 1024;
-    const int rowsPerStrip = std::max(1, static_cast<int>(std::min<std::uint32_t>(
-                                             maxBytes / stride, 64)));
+    const int rowsPerStrip =
+        std::max(1, static_cast<int>(std::min<std::uint32_t>(maxBytes / stride, 64)));
     std::vector<std::uint8_t> strip;
     for (int top = 0; top < h; top += rowsPerStrip) {
         const int rows = std::min(rowsPerStrip, h - top);
@@ -76,7 +77,8 @@ void XFixture::paintRoot(const std::function<std::uint32_t(int, int)>& pixelAt) 
         for (int y = 0; y < rows; ++y) {
             for (int x = 0; x < w; ++x) {
                 const std::uint32_t p = pixelAt(x, top + y);
-                std::uint8_t* out = &strip[static_cast<std::size_t>(y) * stride + x * bytesPerPixel];
+                std::uint8_t* out =
+                    &strip[static_cast<std::size_t>(y) * stride + x * bytesPerPixel];
                 for (int b = 0; b < bytesPerPixel; ++b) {
                     const int shift = 8 * (msbFirst_ ? bytesPerPixel - 1 - b : b);
                     out[b] = static_cast<std::uint8_t>(p >> shift);
@@ -113,11 +115,11 @@ std::vector<ColorValue> XFixture::serverColours(const std::vector<std::uint32_t>
 
 std::vector<std::uint32_t> XFixture::rawPixels(const QRect& area) {
     std::vector<std::uint32_t> pixels;
-    auto reply = owned(xcb_get_image_reply(
-        connection_,
-        xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, screen_->root, area.x(), area.y(),
-                      area.width(), area.height(), ~0u),
-        nullptr));
+    auto reply = owned(
+        xcb_get_image_reply(connection_,
+                            xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, screen_->root,
+                                          area.x(), area.y(), area.width(), area.height(), ~0u),
+                            nullptr));
     if (!reply) {
         return pixels;
     }
@@ -160,7 +162,9 @@ std::uint32_t XFixture::pixelFor(ColorValue colour) const {
     return p;
 }
 
-ColorValue XFixture::asDisplayed(ColorValue colour) { return serverColour(pixelFor(colour)); }
+ColorValue XFixture::asDisplayed(ColorValue colour) {
+    return serverColour(pixelFor(colour));
+}
 
 void XFixture::warpPointer(int x, int y) {
     xcb_warp_pointer(connection_, XCB_NONE, screen_->root, 0, 0, 0, 0, x, y);

@@ -50,8 +50,14 @@ void pixels(int w, int h) {
         }
     }
     // Just outside on every side, and the far corners.
-    for (auto [x, y] : {std::pair{-1, h / 2}, {w, h / 2}, {w / 2, -1}, {w / 2, h}, {-1, -1},
-                        {w, h}, {w, -1}, {-1, h}}) {
+    for (auto [x, y] : {std::pair{-1, h / 2},
+                        {w, h / 2},
+                        {w / 2, -1},
+                        {w / 2, h},
+                        {-1, -1},
+                        {w, h},
+                        {w, -1},
+                        {-1, h}}) {
         checkPixel(lease, x, y, kInvalidColour);
     }
 }
@@ -65,7 +71,8 @@ void handlesAreGivenBack() {
     }
     const DWORD after = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     if (before == 0 && after == 0) {
-        std::printf("note GDI object counts are not reported here (wine); handle release unchecked\n");
+        std::printf(
+            "note GDI object counts are not reported here (wine); handle release unchecked\n");
         return;
     }
     check(after <= before + 4, "GDI objects before %lu, after 2000 screen handles %lu",
@@ -155,9 +162,10 @@ void resources() {
     check(versionString(info, L"ProductVersion") == L"1.00", "ProductVersion \"1.00\"");
 
     // The icon group: exactly 32 x 32 in 2 colours, 32 x 32 and 16 x 16 in 16.
-    HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(1), reinterpret_cast<LPCWSTR>(RT_GROUP_ICON));
-    const BYTE* group = found ? static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found)))
-                              : nullptr;
+    HRSRC found =
+        FindResourceW(nullptr, MAKEINTRESOURCEW(1), reinterpret_cast<LPCWSTR>(RT_GROUP_ICON));
+    const BYTE* group =
+        found ? static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found))) : nullptr;
     check(group != nullptr, "icon group present");
     if (!group) {
         return;
