@@ -31,7 +31,6 @@ private slots:
     void closingTheWindowEndsTheProgram();
 
 private:
-    std::array<ColorValue, 9> around(int x, int y);
     bool shows(const std::array<ColorValue, 9>& expected);
     ColorValue shownAt(QPoint logical) {
         return x_.shownAt(origin_.x() + logical.x() * scale_, origin_.y() + logical.y() * scale_);
@@ -85,17 +84,6 @@ void TestProgram::cleanupTestCase() {
     }
 }
 
-std::array<ColorValue, 9> TestProgram::around(int x, int y) {
-    std::vector<std::uint32_t> raw;
-    for (const SampleOffset& o : kSampleOffsets) {
-        raw.push_back(x_.distinctPixel(x + o.dx, y + o.dy));
-    }
-    const std::vector<ColorValue> colours = x_.serverColours(raw);
-    std::array<ColorValue, 9> result;
-    std::copy(colours.begin(), colours.end(), result.begin());
-    return result;
-}
-
 // The nine swatches and the label's mean, as the screen shows them.
 bool TestProgram::shows(const std::array<ColorValue, 9>& expected) {
     std::int64_t sum = 0;
@@ -118,7 +106,7 @@ bool TestProgram::listHasText() {
 }
 
 void TestProgram::startUpSample() {
-    first_ = around(x_.width() - 30, x_.height() - 30);
+    first_ = x_.distinctColoursAround(x_.width() - 30, x_.height() - 30);
     QTRY_VERIFY_WITH_TIMEOUT(shows(first_), 6000);
     QVERIFY(listHasText());
 }
@@ -132,7 +120,7 @@ void TestProgram::pressSamplesAgainAtTheEdge() {
     // At the left edge the swatches left of the cursor are read at x = -1 and kept.
     const int y = x_.height() - 10;
     xdotool({"mousemove", "0", QString::number(y)});
-    std::array<ColorValue, 9> expected = around(0, y);
+    std::array<ColorValue, 9> expected = x_.distinctColoursAround(0, y);
     for (int k : {6, 7, 8}) {
         expected[k] = first_[k];
     }

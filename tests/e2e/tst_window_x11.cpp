@@ -23,7 +23,6 @@ private slots:
     void leftEdgeKeepsStaleSwatches();
 
 private:
-    std::array<ColorValue, 9> around(int x, int y);
     void checkShown(const std::array<ColorValue, 9>& expected);
 
     XFixture x_;
@@ -48,17 +47,6 @@ void TestWindowX11::init() {
 
 void TestWindowX11::cleanup() {
     form_.reset();
-}
-
-std::array<ColorValue, 9> TestWindowX11::around(int x, int y) {
-    std::vector<std::uint32_t> raw;
-    for (const SampleOffset& o : kSampleOffsets) {
-        raw.push_back(x_.distinctPixel(x + o.dx, y + o.dy));
-    }
-    const std::vector<ColorValue> colours = x_.serverColours(raw);
-    std::array<ColorValue, 9> result;
-    std::copy(colours.begin(), colours.end(), result.begin());
-    return result;
 }
 
 // Compares the swatches' values and the list with `expected`, and what the
@@ -96,18 +84,18 @@ void TestWindowX11::samplesThePixelsUnderThePointer() {
     const int y = x_.height() - 20;
     x_.warpPointer(x, y);
     form_->tick();
-    checkShown(around(x, y));
+    checkShown(x_.distinctColoursAround(x, y));
 }
 
 void TestWindowX11::leftEdgeKeepsStaleSwatches() {
     const int y = x_.height() - 20;
     x_.warpPointer(x_.width() - 40, y);
     form_->tick();
-    const std::array<ColorValue, 9> first = around(x_.width() - 40, y);
+    const std::array<ColorValue, 9> first = x_.distinctColoursAround(x_.width() - 40, y);
 
     x_.warpPointer(0, y);
     form_->tick();
-    std::array<ColorValue, 9> expected = around(0, y);
+    std::array<ColorValue, 9> expected = x_.distinctColoursAround(0, y);
     for (int k : {6, 7, 8}) {
         expected[k] = first[k];  // read at x = -1: refused, kept
     }

@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstdlib>
 
+#include "sampler/offsets.h"
+
 namespace {
 
 template <typename T>
@@ -140,6 +142,17 @@ std::vector<std::uint32_t> XFixture::rawPixels(const QRect& area) {
         }
     }
     return pixels;
+}
+
+std::array<ColorValue, 9> XFixture::distinctColoursAround(int x, int y) {
+    std::vector<std::uint32_t> raw;
+    for (const SampleOffset& o : kSampleOffsets) {
+        raw.push_back(distinctPixel(x + o.dx, y + o.dy));
+    }
+    const std::vector<ColorValue> colours = serverColours(raw);
+    std::array<ColorValue, 9> result;
+    std::copy(colours.begin(), colours.end(), result.begin());
+    return result;
 }
 
 ColorValue XFixture::shownAt(int x, int y) {

@@ -4,6 +4,7 @@
 
 #include <QRect>
 #include <QStringList>
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -37,6 +38,8 @@ public:
     // The server's colour for raw pixel values, as 8-bit channels.
     std::vector<ColorValue> serverColours(const std::vector<std::uint32_t>& pixels);
     ColorValue serverColour(std::uint32_t pixel) { return serverColours({pixel}).front(); }
+    // The server's colours of the distinct pixels around (x, y), by swatch index.
+    std::array<ColorValue, 9> distinctColoursAround(int x, int y);
     // What the root shows at (x, y) now, read raw from the server and looked up there.
     ColorValue shownAt(int x, int y);
     // The raw pixel values of a rectangle of the root, row by row, padding masked off.
