@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "sampler/screen.h"
+#include "tests/resident_memory.h"
 #include "window/form1.h"
 #include "window/line_list.h"
 
@@ -57,19 +58,6 @@ void floorRoundTrips(xcb_connection_t* c, xcb_window_t root) {
                                                     x + k % 3 - 1, y + k / 3 - 1, 1, 1, ~0u),
                                       nullptr));
     }
-}
-
-long residentKiB(pid_t pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').first().toLong();
-        }
-    }
-    return -1;
 }
 
 // Children run on X11 whatever this process uses for its own offscreen window.
@@ -121,7 +109,7 @@ Launch launch(xcb_connection_t* watcher, const char* program, std::chrono::milli
     }
     if (idle.count() > 0) {
         std::this_thread::sleep_for(idle);
-        result.rssKiB = residentKiB(pid);
+        result.rssKiB = residentKiB(QString::number(pid));
     }
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);

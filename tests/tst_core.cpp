@@ -3,7 +3,6 @@
 
 #include "core/checked.h"
 #include "core/colour.h"
-#include "core/twips.h"
 
 class TestCore : public QObject {
     Q_OBJECT
@@ -16,7 +15,6 @@ private slots:
     void decimalText();
     void checkedArithmetic_data();
     void checkedArithmetic();
-    void twips();
 };
 
 void TestCore::colourRange_data() {
@@ -105,12 +103,6 @@ void TestCore::checkedArithmetic() {
         QVERIFY2(overflows, "a sum in range raised");
         QCOMPARE(e.number(), RuntimeError::kOverflow);
     }
-}
-
-void TestCore::twips() {
-    QCOMPARE(twipsToPixels(4680), 312);
-    QCOMPARE(twipsToPixels(3630), 242);
-    QCOMPARE(twipsToPixels(15), 1);
 }
 
 QTEST_APPLESS_MAIN(TestCore)

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "fake_screen.h"
+#include "resident_memory.h"
 #include "sampler/offsets.h"
 #include "window/caption_label.h"
 #include "window/form1.h"
@@ -16,19 +17,6 @@
 #include "window/swatch.h"
 
 namespace {
-
-long residentKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').first().toLong();
-        }
-    }
-    return -1;
-}
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;  // ASan's quarantine holds freed memory on purpose
