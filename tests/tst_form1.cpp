@@ -5,32 +5,14 @@
 #include <QTest>
 #include <QTimer>
 
-#include "fake_screen.h"
-#include "window/caption_label.h"
-#include "window/form1.h"
-#include "window/line_list.h"
-#include "window/swatch.h"
+#include "form_on_fake_screen.h"
 
 namespace {
 
-struct Window {
-    explicit Window(FakeScreen::ColourAt colourAt = distinctColour) {
-        auto owned = std::make_unique<FakeScreen>(std::move(colourAt));
-        screen = owned.get();
-        form = std::make_unique<Form1>(std::move(owned));
-    }
-    template <typename T>
-    T* child(const QString& name) const {
-        return form->findChild<T*>(name);
-    }
-    Swatch* swatch(int k) const { return child<Swatch>(QStringLiteral("ShPix(%1)").arg(k)); }
-    LineList* list() const { return child<LineList>("lstRGB"); }
-    QTimer* timer() const { return child<QTimer>("Timer1"); }
-    QPushButton* button() const { return child<QPushButton>("Command1"); }
-    CaptionLabel* label() const { return child<CaptionLabel>("Label1"); }
-
-    FakeScreen* screen;
-    std::unique_ptr<Form1> form;
+// Errors go to the real message box here, as a user would see them.
+struct Window : FormOnFakeScreen {
+    explicit Window(FakeScreen::ColourAt colourAt = distinctColour)
+        : FormOnFakeScreen(std::move(colourAt), Errors::Reported) {}
 };
 
 }  // namespace

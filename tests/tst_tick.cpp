@@ -1,45 +1,16 @@
 #include <QApplication>
 #include <QTest>
-#include <QTimer>
 #include <limits>
 
-#include "fake_screen.h"
+#include "form_on_fake_screen.h"
 #include "sampler/offsets.h"
-#include "window/caption_label.h"
-#include "window/form1.h"
-#include "window/line_list.h"
-#include "window/swatch.h"
 
 namespace {
 
 constexpr int kMax = std::numeric_limits<int>::max();
 constexpr int kMin = std::numeric_limits<int>::min();
 
-// A window on a fake screen, and what it shows.
-struct Harness {
-    explicit Harness(FakeScreen::ColourAt colourAt = distinctColour) {
-        auto owned = std::make_unique<FakeScreen>(std::move(colourAt));
-        screen = owned.get();
-        form = std::make_unique<Form1>(std::move(owned));
-        form->setErrorReporter([this](const RuntimeError& e) { reported.push_back(e.number()); });
-    }
-
-    ColorValue swatch(int k) const {
-        return form->findChild<Swatch*>(QStringLiteral("ShPix(%1)").arg(k))->fillColour();
-    }
-    QStringList lines() const { return form->findChild<LineList*>("lstRGB")->lines(); }
-    CaptionLabel* label() const { return form->findChild<CaptionLabel*>("Label1"); }
-    QTimer* timer() const { return form->findChild<QTimer*>("Timer1"); }
-
-    void sampleAt(int x, int y) {
-        screen->cursor = {x, y};
-        form->tick();
-    }
-
-    FakeScreen* screen;
-    std::unique_ptr<Form1> form;
-    std::vector<int> reported;
-};
+using Harness = FormOnFakeScreen;
 
 QStringList linesFor(const std::array<ColorValue, 9>& colours) {
     QStringList lines;
@@ -91,7 +62,7 @@ void TestTick::readsNeighboursInTableOrder() {
         expected[k] = distinctColour(px, py);
         QCOMPARE(h.screen->reads[k].x, px);
         QCOMPARE(h.screen->reads[k].y, py);
-        QCOMPARE(h.swatch(k), expected[k]);
+        QCOMPARE(h.fill(k), expected[k]);
     }
     QCOMPARE(h.lines(), linesFor(expected));
     QVERIFY(!h.timer()->isActive());
@@ -138,7 +109,7 @@ void TestTick::edgesKeepStaleSwatches() {
     h.sampleAt(300, 200);
     std::array<ColorValue, 9> before;
     for (int k = 0; k < 9; ++k) {
-        before[k] = h.swatch(k);
+        before[k] = h.fill(k);
     }
     h.sampleAt(x, y);
 
@@ -147,7 +118,7 @@ void TestTick::edgesKeepStaleSwatches() {
         shown[k] = stale.contains(k)
                        ? before[k]
                        : distinctColour(x + kSampleOffsets[k].dx, y + kSampleOffsets[k].dy);
-        QCOMPARE(h.swatch(k), shown[k]);
+        QCOMPARE(h.fill(k), shown[k]);
     }
     // Stale swatches are listed and counted as they stand.
     QCOMPARE(h.lines().mid(9), linesFor(shown));
@@ -176,7 +147,7 @@ void TestTick::overflowAtCoordinateLimits() {
     Harness h([](int, int) { return 0x123456; });  // every point readable, even absurd ones
     h.sampleAt(x, y);
     for (int k = 0; k < 9; ++k) {
-        QCOMPARE(h.swatch(k), skipped.contains(k) ? 8421631 : 0x123456);
+        QCOMPARE(h.fill(k), skipped.contains(k) ? 8421631 : 0x123456);
     }
     // A wrapped coordinate is never read; the trap just skips that swatch.
     QCOMPARE(h.screen->reads.size(), size_t(9 - skipped.size()));
@@ -218,7 +189,7 @@ void TestTick::neighbourFailureIsTrapped() {
     });
     h.sampleAt(10, 10);
     for (int k = 0; k < 9; ++k) {
-        QCOMPARE(h.swatch(k), k == 3 || k == 6 ? 8421631 : 0x00FF00);
+        QCOMPARE(h.fill(k), k == 3 || k == 6 ? 8421631 : 0x00FF00);
     }
     QCOMPARE(h.lines().size(), 9);
     QVERIFY(h.reported.empty());
