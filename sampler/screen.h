@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "../core/colour.h"
 
@@ -28,6 +29,16 @@ public:
     // The colour at (x, y), or kInvalidColour where there is no readable pixel.
     virtual ColorValue pixel(ScreenHandle handle, std::int32_t x, std::int32_t y) = 0;
     virtual void release(ScreenHandle handle) = 0;
+
+    // Empty where the screen can be read; otherwise why not, in a few words.
+    virtual std::string whyUnreadable() { return {}; }
+
+    // What the reads have cost so far, where the platform can count it.
+    struct Traffic {
+        long requests = 0;
+        long roundTrips = 0;
+    };
+    virtual Traffic traffic() const { return {}; }
 };
 
 // Gives the handle back however the tick ends.
@@ -49,5 +60,6 @@ private:
 std::unique_ptr<Screen> openSystemScreen();
 
 // Called before the toolkit starts: picks the window platform this build's
-// reader can see (on Linux the X11 one, since XWayland's root holds no pixels).
-void prepareWindowPlatform();
+// reader can see (on Linux the X11 one, since XWayland's root holds no pixels);
+// empty, or why the program cannot start there.
+std::string prepareWindowPlatform();

@@ -60,5 +60,6 @@ void runTick(Screen& screen, SampleControls& controls) {
     // The mean of the packed values, not per channel: blue dominates and the
     // remainders of the higher channels spill into the lower ones.
     trap.run([&] { controls.setLabelBackColour(sum / 9); });
-    trap.run([&] { controls.setLabelCaption("RGB medeltal\r\n\r\n" + decimal(sum / 9)); });
+    trap.run(
+        [&] { controls.setLabelCaption(std::string(kMeanTitle) + "\r\n\r\n" + decimal(sum / 9)); });
 }

@@ -6,6 +6,9 @@
 
 class Screen;
 
+// The label's title; a sample puts the mean under it.
+inline constexpr const char* kMeanTitle = "RGB medeltal";
+
 // What a tick may do to the window's controls. Each operation either does its
 // whole job or raises a RuntimeError and changes nothing.
 class SampleControls {

@@ -6,19 +6,23 @@ namespace {
 
 class FixedRowDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    FixedRowDelegate(int rowHeight, QObject* parent)
+        : QStyledItemDelegate(parent), rowHeight_(rowHeight) {}
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return {QStyledItemDelegate::sizeHint(option, index).width(), LineList::kRowHeight};
+        return {QStyledItemDelegate::sizeHint(option, index).width(), rowHeight_};
     }
+
+private:
+    int rowHeight_;
 };
 
 }  // namespace
 
-LineList::LineList(QWidget* parent) : QListWidget(parent) {
+LineList::LineList(int rowHeight, int frameWidth, QWidget* parent) : QListWidget(parent) {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    setLineWidth(kFrameWidth);
-    setItemDelegate(new FixedRowDelegate(this));
+    setLineWidth(frameWidth);
+    setItemDelegate(new FixedRowDelegate(rowHeight, this));
     setUniformItemSizes(true);
     setSpacing(0);
     setSortingEnabled(false);
@@ -26,20 +30,4 @@ LineList::LineList(QWidget* parent) : QListWidget(parent) {
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setViewportMargins(0, 0, 0, 0);
-}
-
-void LineList::appendLine(const QString& line) {
-    addItem(line);
-}
-
-void LineList::removeAllLines() {
-    clear();
-}
-
-QStringList LineList::lines() const {
-    QStringList result;
-    for (int row = 0; row < count(); ++row) {
-        result << item(row)->text();
-    }
-    return result;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Builds the application icon from the text pictures beside this file.
 
-    python3 window/icon/make-icon.py [OUTDIR]   # writes pixel-sampler.ico and the two PNGs
+    python3 resources/icon/make-icon.py [OUTDIR]   # writes pixel-sampler.ico and the two PNGs
 
 Each picture is one character per pixel, a hexadecimal index into the 16-colour
 palette below ('.' is transparent). The .ico holds exactly three images, in this

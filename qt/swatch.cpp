@@ -2,16 +2,16 @@
 
 #include <QPainter>
 
+#include "../form/design.h"
 #include "qtcolour.h"
 
-Swatch::Swatch(QWidget* parent) : QWidget(parent) {
+Swatch::Swatch(ColorValue fill, QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setAccessibleDescription(QString::fromStdString(decimal(fill_)));
+    setFill(fill);
 }
 
-void Swatch::setFillColour(ColorValue colour) {
-    requireColour(colour);
-    fill_ = colour;
+void Swatch::setFill(ColorValue fill) {
+    fill_ = fill;
     setAccessibleDescription(QString::fromStdString(decimal(fill_)));
     update();
 }
@@ -20,6 +20,6 @@ void Swatch::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     // Two fills rather than a pen: the outline then stays inside the rectangle
     // and whole at any device pixel ratio.
-    painter.fillRect(rect(), Qt::white);
+    painter.fillRect(rect(), toQColor(design::kSwatchOutline));
     painter.fillRect(rect().adjusted(1, 1, -1, -1), toQColor(fill_));
 }

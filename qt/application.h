@@ -1,0 +1,12 @@
+#pragma once
+
+#include <optional>
+
+class QApplication;
+
+// --help and --version answered, or a wrong argument refused, before any window
+// or display is needed: the exit status then, nothing when the program should start.
+std::optional<int> answerCommandLine(int argc, char* argv[]);
+
+// Name, version and icon that the desktop shows for the program.
+void describeApplication(QApplication& app);
