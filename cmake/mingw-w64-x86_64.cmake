@@ -1,7 +1,6 @@
-# Cross-compiling for 64-bit Windows with Debian's mingw-w64 (g++-mingw-w64-x86-64):
-#   cmake -S . -B build/mingw -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DPIXEL_SAMPLER_GUI=OFF
-# Debian has no Qt for mingw, so this builds the shared types, the Win32 screen
-# reader, the resources and their console check, not the window.
+# Cross-compiling the Windows program with Debian's mingw-w64 (g++-mingw-w64-x86-64):
+#   cmake -S . -B build/mingw -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+# It builds the native Win32 front end; no Qt is needed.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -12,6 +11,3 @@ set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# One self-contained .exe: no mingw runtime DLLs to carry into wine or onto a PC.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
