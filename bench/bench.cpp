@@ -1,7 +1,9 @@
 // Figures for pixel-sampler on the X server in $DISPLAY, each measured side by
 // side with its floor in the same run:
-//   tick_us      one Form1 tick with the real X11 reader (offscreen window)
-//   floor_us     the same ten round trips on a raw xcb connection
+//   tick_us      one Form1 tick with the real X11 reader (block reads), no drawing
+//   floor_us     a pointer query then one 3 x 3 GetImage on a raw xcb connection
+//   per_pixel_tick_us  the same tick with one GetImage per pixel
+//   round_trips_per_tick, requests_per_tick  counted by the reader
 //   startup_ms   exec to the window mapped, for the program and a bare Qt window
 //   rss_kb       resident memory idle after the first sample, for both
 //   pixel-sampler-bench PROGRAM BARE_WINDOW
@@ -11,9 +13,8 @@
 #include <sys/wait.h>
 #include <xcb/xcb.h>
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QFile>
-#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -21,10 +22,8 @@
 #include <thread>
 #include <vector>
 
-#include "sampler/screen.h"
-#include "tests/resident_memory.h"
-#include "window/form1.h"
-#include "window/line_list.h"
+#include "form/form1.h"
+#include "sampler/screen_x11.h"
 
 extern char** environ;
 
@@ -46,18 +45,41 @@ void freeReply(T* reply) {
     std::free(reply);
 }
 
-// Ten sequential round trips, as one tick makes them: the pointer and nine pixels.
+// The physical floor of a sample: where the pointer is, then the pixels around it.
 void floorRoundTrips(xcb_connection_t* c, xcb_window_t root) {
     auto* pointer = xcb_query_pointer_reply(c, xcb_query_pointer(c, root), nullptr);
     const int x = pointer ? pointer->root_x : 0;
     const int y = pointer ? pointer->root_y : 0;
     freeReply(pointer);
-    for (int k = 0; k < 9; ++k) {
-        freeReply(xcb_get_image_reply(c,
-                                      xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root,
-                                                    x + k % 3 - 1, y + k / 3 - 1, 1, 1, ~0u),
-                                      nullptr));
+    freeReply(xcb_get_image_reply(
+        c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, x - 1, y - 1, 3, 3, ~0u), nullptr));
+}
+
+// The form without drawing: what a tick costs beyond the toolkit's painting.
+class NoView final : public FormView {
+public:
+    void swatchChanged(int) override {}
+    void lineAppended(const std::string&) override {}
+    void linesRemoved() override {}
+    void labelChanged() override {}
+    void setTimerArmed(bool) override {}
+    void showMessage(const std::string&, const std::string& text, bool) override {
+        std::fprintf(stderr, "%s\n", text.c_str());
     }
+    void endProgram(int status) override { std::exit(status); }
+};
+
+// The resident set of a process, in KiB, from /proc.
+long residentKiB(pid_t pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("VmRSS:")) {
+                return line.mid(6).trimmed().split(' ').first().toLong();
+            }
+        }
+    }
+    return -1;
 }
 
 // Children run on X11 whatever this process uses for its own offscreen window.
@@ -109,7 +131,7 @@ Launch launch(xcb_connection_t* watcher, const char* program, std::chrono::milli
     }
     if (idle.count() > 0) {
         std::this_thread::sleep_for(idle);
-        result.rssKiB = residentKiB(QString::number(pid));
+        result.rssKiB = residentKiB(pid);
     }
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
@@ -146,8 +168,7 @@ int main(int argc, char* argv[]) {
     }
     const char* program = argv[1];
     const char* bare = argv[2];
-    qputenv("QT_QPA_PLATFORM", "offscreen");  // the window under test; the reader uses $DISPLAY
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
 
     int screenNumber = 0;
     xcb_connection_t* raw = xcb_connect(nullptr, &screenNumber);
@@ -163,31 +184,47 @@ int main(int argc, char* argv[]) {
                      screen->height_in_pixels / 2);
     xcb_flush(raw);
 
-    // 1. The tick against its floor, interleaved so that both see the same machine.
-    Form1 form(openSystemScreen());
-    form.findChild<QTimer*>("Timer1")->stop();
-    form.show();
-    auto* list = form.findChild<LineList*>("lstRGB");
+    // 1. The tick against its floor and against one request per pixel,
+    // interleaved so that all three see the same machine.
+    auto blockScreen = openX11Screen(X11Reads::Block);
+    auto pixelScreen = openX11Screen(X11Reads::PerPixel);
+    NoView view;
+    Form1 blockForm(*blockScreen, view);
+    Form1 pixelForm(*pixelScreen, view);
     const int rounds = 3000;
+    const int warmUp = 100;  // caches and the server
     std::vector<double> ticks;
     std::vector<double> floors;
-    for (int i = 0; i < rounds + 100; ++i) {
+    std::vector<double> pixelTicks;
+    Screen::Traffic before;
+    for (int i = 0; i < rounds + warmUp; ++i) {
+        if (i == warmUp) {
+            before = blockScreen->traffic();
+        }
         const auto t0 = Clock::now();
-        form.tick();
+        blockForm.timer1Tick();
         const auto t1 = Clock::now();
         floorRoundTrips(raw, screen->root);
         const auto t2 = Clock::now();
-        list->removeAllLines();
-        QCoreApplication::processEvents();
-        if (i >= 100) {  // the first hundred warm up caches and the server
+        pixelForm.timer1Tick();
+        const auto t3 = Clock::now();
+        blockForm.command1Click();  // the list would grow without end
+        pixelForm.command1Click();
+        if (i >= warmUp) {
             ticks.push_back(microseconds(t1 - t0));
             floors.push_back(microseconds(t2 - t1));
+            pixelTicks.push_back(microseconds(t3 - t2));
         }
     }
+    const Screen::Traffic after = blockScreen->traffic();
     const double tickUs = median(ticks);
     const double floorUs = median(floors);
+    const double pixelTickUs = median(pixelTicks);
+    figure("round_trips_per_tick", double(after.roundTrips - before.roundTrips) / rounds, "");
+    figure("requests_per_tick", double(after.requests - before.requests) / rounds, "");
     figure("tick_us", tickUs, "us");
     figure("floor_us", floorUs, "us");
+    figure("per_pixel_tick_us", pixelTickUs, "us");
 
     // 2 and 3. Start-up and memory, the program and the bare window in turns.
     xcb_connection_t* watcher = xcb_connect(nullptr, nullptr);
@@ -223,7 +260,8 @@ int main(int argc, char* argv[]) {
     figure("rss_kb", rssKiB, "KiB");
     figure("floor_rss_kb", floorRssKiB, "KiB");
 
-    figure("tick_ratio", tickUs / floorUs, "(goal <= 1.5)");
+    figure("tick_ratio", tickUs / floorUs, "(goal <= 1.3)");
+    figure("speedup_vs_per_pixel", pixelTickUs / tickUs, "(goal >= 3)");
     figure("startup_ratio", startupMs / floorStartupMs, "(goal <= 1.15)");
     figure("rss_ratio", rssKiB / floorRssKiB, "(goal <= 1.10)");
     xcb_disconnect(watcher);

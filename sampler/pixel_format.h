@@ -2,13 +2,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "../core/colour.h"
 
-// How one pixel of a Z-format image is laid out, as the X server reports it:
-// bits per pixel for the depth, the image byte order, and the visual's masks.
+// How the pixels of a Z-format image are laid out, as the X server reports it:
+// the depth, bits per pixel and scanline padding for that depth, the image byte
+// order, and the visual's masks.
 struct PixelFormat {
+    int depth = 24;
     int bitsPerPixel = 32;
+    int scanlinePad = 32;
     bool msbFirst = false;
     std::uint32_t redMask = 0xFF0000;
     std::uint32_t greenMask = 0x00FF00;
@@ -24,12 +28,10 @@ struct PixelFormat {
 // channels keep their top 8 bits.
 std::uint8_t scaleChannel(std::uint32_t value, int bits);
 
-// The raw pixel value at the start of `data`; false when the data is too short
-// or the pixel size is not one a 1 x 1 image can hold byte-aligned.
-bool readPixelValue(const PixelFormat& format, const std::uint8_t* data, std::size_t size,
-                    std::uint32_t& pixel);
+// The raw pixel values of a width x height image, row by row, with the bits
+// above the depth (padding, or an ARGB window's alpha) cleared. Empty when the
+// data is too short or the pixel size is not a whole number of bytes.
+std::vector<std::uint32_t> readPixelValues(const PixelFormat& format, const std::uint8_t* data,
+                                           std::size_t size, int width, int height);
 
 ColorValue colourFromPixel(const PixelFormat& format, std::uint32_t pixel);
-
-// Both steps; kInvalidColour where the data cannot be read.
-ColorValue decodePixel(const PixelFormat& format, const std::uint8_t* data, std::size_t size);

@@ -1,5 +1,5 @@
-// The Windows desktop through user32 and gdi32. The process is per-monitor DPI
-// aware (Qt 6 declares it at start-up), so the cursor and GetPixel share one
+// The Windows desktop through user32 and gdi32. The executable's manifest makes
+// the process per-monitor DPI aware (v2), so the cursor and GetPixel share one
 // set of physical coordinates on scaled displays.
 
 #include <windows.h>
@@ -37,4 +37,6 @@ std::unique_ptr<Screen> openSystemScreen() {
     return std::make_unique<Win32Screen>();
 }
 
-void prepareWindowPlatform() {}
+std::string prepareWindowPlatform() {
+    return {};
+}

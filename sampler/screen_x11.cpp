@@ -1,17 +1,21 @@
 // The screen as an X server shows it, on a connection of the reader's own, in
-// physical pixels whatever scale the window toolkit uses.
+// physical pixels whatever scale the window toolkit uses. A tick costs two round
+// trips: the pointer with the monitor layout, then the 3 x 3 block around it,
+// so the nine pixels are one moment of the screen.
+
+#include "screen_x11.h"
 
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
+#include <vector>
 
 #include "monitor_layout.h"
 #include "pixel_format.h"
-#include "screen.h"
 
 namespace {
 
@@ -26,11 +30,24 @@ struct ConnectionDeleter {
     void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
 };
 
+// A rectangle of the root, as one GetImage showed it.
+struct Block {
+    std::int32_t x = 0, y = 0, width = 0, height = 0;
+    std::vector<ColorValue> colours;
+
+    bool contains(std::int32_t px, std::int32_t py) const {
+        return px >= x && py >= y && px - x < width && py - y < height;
+    }
+    ColorValue at(std::int32_t px, std::int32_t py) const {
+        return colours[std::size_t(py - y) * width + (px - x)];
+    }
+};
+
 class X11Screen final : public Screen {
 public:
     // The display is the one named when the reader is made, even if the
     // connection is only opened at the first read.
-    X11Screen() {
+    explicit X11Screen(X11Reads reads) : reads_(reads) {
         if (const char* name = std::getenv("DISPLAY")) {
             display_ = name;
         }
@@ -40,8 +57,14 @@ public:
         if (!connect()) {
             return;
         }
-        XcbReply<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(
-            connection_.get(), xcb_query_pointer(connection_.get(), screen_->root), nullptr));
+        // Both requests go out before either reply is awaited: one round trip.
+        const xcb_query_pointer_cookie_t pointer = xcb_query_pointer(c(), screen_->root);
+        ++traffic_.requests;
+        const LayoutRequest layout = requestLayout();
+        XcbReply<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(c(), pointer, nullptr));
+        ++traffic_.roundTrips;
+        layout_ = receiveLayout(layout);
+        layoutFresh_ = true;
         if (reply && reply->same_screen) {
             point = {reply->root_x, reply->root_y};
         }
@@ -52,7 +75,13 @@ public:
             return nullptr;
         }
         // Monitors come and go between ticks; within one tick the layout holds.
-        layout_ = readLayout();
+        if (!layoutFresh_) {
+            const LayoutRequest request = requestLayout();
+            ++traffic_.roundTrips;
+            layout_ = receiveLayout(request);
+        }
+        block_ = Block();
+        blockTried_ = reads_ == X11Reads::PerPixel;
         return this;
     }
 
@@ -60,82 +89,115 @@ public:
         if (handle != this || !layout_.contains(x, y)) {
             return kInvalidColour;
         }
-        // Inside a monitor, so inside the root: the 16-bit request fields hold it.
-        xcb_generic_error_t* rawError = nullptr;
-        XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
-            connection_.get(),
-            xcb_get_image(connection_.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, screen_->root,
-                          static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), 1, 1, ~0u),
-            &rawError));
-        XcbReply<xcb_generic_error_t> error(rawError);  // BadMatch is a failed read, not a crash
-        if (!reply) {
-            return kInvalidColour;
+        if (!blockTried_) {
+            blockTried_ = true;
+            fetchBlockAround(x, y);
         }
-        const std::uint8_t* data = xcb_get_image_data(reply.get());
-        const int length = xcb_get_image_data_length(reply.get());
-        std::uint32_t value = 0;
-        if (!readPixelValue(format_, data, static_cast<std::size_t>(length), value)) {
-            return kInvalidColour;
+        if (block_.contains(x, y)) {
+            return block_.at(x, y);
         }
-        if (screen_->root_depth < 32) {
-            value &= (std::uint32_t{1} << screen_->root_depth) - 1;  // the rest is padding
-        }
-        return format_.hasMasks() ? colourFromPixel(format_, value) : lookUpColour(value);
+        // Inside a monitor: the 16-bit request fields hold it.
+        const Block single = fetch(x, y, 1, 1);
+        return single.colours.empty() ? kInvalidColour : single.colours.front();
     }
 
-    void release(ScreenHandle) override { layout_ = MonitorLayout(); }
+    void release(ScreenHandle) override {
+        layout_ = MonitorLayout();
+        layoutFresh_ = false;
+        block_ = Block();
+    }
+
+    std::string whyUnreadable() override {
+        connect();
+        return problem_;
+    }
+
+    Traffic traffic() const override { return traffic_; }
 
 private:
+    struct LayoutRequest {
+        xcb_randr_get_monitors_cookie_t monitors{};
+        xcb_get_geometry_cookie_t root{};
+    };
+
+    xcb_connection_t* c() const { return connection_.get(); }
+
     // Connects on first use, so the window opens without waiting for a second
     // connection; a display that cannot be reached is tried once only.
     bool connect() {
         if (!attempted_) {
             attempted_ = true;
-            open();
+            problem_ = open();
         }
-        return usable_;
+        return problem_.empty();
     }
 
-    void open() {
+    std::string open() {
         int screenNumber = 0;
         connection_.reset(
             xcb_connect(display_.empty() ? nullptr : display_.c_str(), &screenNumber));
-        if (xcb_connection_has_error(connection_.get())) {
-            return;
+        if (xcb_connection_has_error(c())) {
+            return "cannot open display \"" + display_ + "\"";
         }
-        const xcb_setup_t* setup = xcb_get_setup(connection_.get());
+        const xcb_setup_t* setup = xcb_get_setup(c());
         xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
         for (int i = 0; i < screenNumber && it.rem > 0; ++i) {
             xcb_screen_next(&it);
         }
         if (it.rem == 0) {
-            return;
+            return "no screen " + std::to_string(screenNumber) + " on \"" + display_ + "\"";
         }
         screen_ = it.data;
+        useMonitors_ = randrHasMonitors();
         if (isXWayland()) {
             // XWayland's root window holds no real screen pixels: black read as
             // a sample would be a wrong result presented as a read.
-            return;
+            return "\"" + display_ + "\" is XWayland, under a Wayland session";
         }
         readPixelFormat(setup);
-        useMonitors_ = randrHasMonitors();
-        usable_ = true;
+        return {};
     }
 
+    // Older XWayland announces an extension of its own; every version names its
+    // RandR outputs XWAYLAND0, XWAYLAND1, ...
     bool isXWayland() {
         static constexpr char kName[] = "XWAYLAND";
-        XcbReply<xcb_query_extension_reply_t> reply(xcb_query_extension_reply(
-            connection_.get(), xcb_query_extension(connection_.get(), sizeof kName - 1, kName),
-            nullptr));
-        return reply && reply->present;
+        XcbReply<xcb_query_extension_reply_t> extension(xcb_query_extension_reply(
+            c(), xcb_query_extension(c(), sizeof kName - 1, kName), nullptr));
+        if (extension && extension->present) {
+            return true;
+        }
+        if (!useMonitors_) {
+            return false;
+        }
+        XcbReply<xcb_randr_get_screen_resources_current_reply_t> resources(
+            xcb_randr_get_screen_resources_current_reply(
+                c(), xcb_randr_get_screen_resources_current(c(), screen_->root), nullptr));
+        if (!resources ||
+            xcb_randr_get_screen_resources_current_outputs_length(resources.get()) < 1) {
+            return false;
+        }
+        const xcb_randr_output_t output =
+            xcb_randr_get_screen_resources_current_outputs(resources.get())[0];
+        XcbReply<xcb_randr_get_output_info_reply_t> info(xcb_randr_get_output_info_reply(
+            c(), xcb_randr_get_output_info(c(), output, resources->config_timestamp), nullptr));
+        if (!info) {
+            return false;
+        }
+        const std::string name(
+            reinterpret_cast<const char*>(xcb_randr_get_output_info_name(info.get())),
+            xcb_randr_get_output_info_name_length(info.get()));
+        return name.rfind(kName, 0) == 0;
     }
 
     void readPixelFormat(const xcb_setup_t* setup) {
+        format_.depth = screen_->root_depth;
         format_.msbFirst = setup->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
         format_.bitsPerPixel = 0;
         for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem > 0; xcb_format_next(&it)) {
             if (it.data->depth == screen_->root_depth) {
                 format_.bitsPerPixel = it.data->bits_per_pixel;
+                format_.scanlinePad = it.data->scanline_pad;
             }
         }
         format_.redMask = format_.greenMask = format_.blueMask = 0;
@@ -154,37 +216,102 @@ private:
         }
     }
 
-    // Colour-mapped roots (8-bit pseudo-colour, direct colour) need the
-    // server's own look-up of the pixel value.
-    ColorValue lookUpColour(std::uint32_t value) {
-        XcbReply<xcb_query_colors_reply_t> reply(xcb_query_colors_reply(
-            connection_.get(),
-            xcb_query_colors(connection_.get(), screen_->default_colormap, 1, &value), nullptr));
-        if (!reply || xcb_query_colors_colors_length(reply.get()) < 1) {
-            return kInvalidColour;
+    // The 3 x 3 block around the tick's first read, clipped to the root. Where
+    // the server refuses it, the reads go one by one.
+    void fetchBlockAround(std::int32_t x, std::int32_t y) {
+        const std::int32_t left = std::max(x, std::int32_t{1}) - 1;
+        const std::int32_t top = std::max(y, std::int32_t{1}) - 1;
+        const std::int32_t right = std::min(x + 1, std::int32_t{screen_->width_in_pixels} - 1);
+        const std::int32_t bottom = std::min(y + 1, std::int32_t{screen_->height_in_pixels} - 1);
+        if (left <= right && top <= bottom) {
+            block_ = fetch(left, top, right - left + 1, bottom - top + 1);
         }
-        const xcb_rgb_t rgb = xcb_query_colors_colors(reply.get())[0];
-        return packColour(rgb.red >> 8, rgb.green >> 8, rgb.blue >> 8);
+    }
+
+    // One GetImage; an empty block where the server refused it (BadMatch).
+    Block fetch(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
+        xcb_generic_error_t* rawError = nullptr;
+        XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
+            c(),
+            xcb_get_image(c(), XCB_IMAGE_FORMAT_Z_PIXMAP, screen_->root,
+                          static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
+                          static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height),
+                          ~0u),
+            &rawError));
+        ++traffic_.requests;
+        ++traffic_.roundTrips;
+        XcbReply<xcb_generic_error_t> error(rawError);
+        if (!reply) {
+            return {};
+        }
+        const std::vector<std::uint32_t> values = readPixelValues(
+            format_, xcb_get_image_data(reply.get()),
+            static_cast<std::size_t>(xcb_get_image_data_length(reply.get())), width, height);
+        if (values.empty()) {
+            return {};
+        }
+        Block block{x, y, width, height, {}};
+        if (format_.hasMasks()) {
+            for (std::uint32_t value : values) {
+                block.colours.push_back(colourFromPixel(format_, value));
+            }
+        } else {
+            block.colours = lookUpColours(values);
+        }
+        return block;
+    }
+
+    // Colour-mapped roots (8-bit pseudo-colour, direct colour) need the
+    // server's own look-up of the pixel values: one more round trip.
+    std::vector<ColorValue> lookUpColours(const std::vector<std::uint32_t>& values) {
+        XcbReply<xcb_query_colors_reply_t> reply(xcb_query_colors_reply(
+            c(),
+            xcb_query_colors(c(), screen_->default_colormap,
+                             static_cast<std::uint32_t>(values.size()), values.data()),
+            nullptr));
+        ++traffic_.requests;
+        ++traffic_.roundTrips;
+        if (!reply ||
+            xcb_query_colors_colors_length(reply.get()) != static_cast<int>(values.size())) {
+            return {};
+        }
+        std::vector<ColorValue> colours;
+        for (int i = 0; i < xcb_query_colors_colors_length(reply.get()); ++i) {
+            const xcb_rgb_t rgb = xcb_query_colors_colors(reply.get())[i];
+            colours.push_back(packColour(rgb.red >> 8, rgb.green >> 8, rgb.blue >> 8));
+        }
+        return colours;
     }
 
     bool randrHasMonitors() {
-        const xcb_query_extension_reply_t* ext =
-            xcb_get_extension_data(connection_.get(), &xcb_randr_id);
+        const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c(), &xcb_randr_id);
         if (!ext || !ext->present) {
             return false;
         }
-        XcbReply<xcb_randr_query_version_reply_t> version(xcb_randr_query_version_reply(
-            connection_.get(), xcb_randr_query_version(connection_.get(), 1, 5), nullptr));
+        XcbReply<xcb_randr_query_version_reply_t> version(
+            xcb_randr_query_version_reply(c(), xcb_randr_query_version(c(), 1, 5), nullptr));
         return version && (version->major_version > 1 ||
                            (version->major_version == 1 && version->minor_version >= 5));
     }
 
-    MonitorLayout readLayout() {
+    // The monitors and the root's size are both asked for, so that no second
+    // round trip is needed when RandR defines no monitor.
+    LayoutRequest requestLayout() {
+        LayoutRequest request;
+        if (useMonitors_) {
+            request.monitors = xcb_randr_get_monitors(c(), screen_->root, 1);
+            ++traffic_.requests;
+        }
+        request.root = xcb_get_geometry(c(), screen_->root);
+        ++traffic_.requests;
+        return request;
+    }
+
+    MonitorLayout receiveLayout(const LayoutRequest& request) {
         std::vector<MonitorRect> monitors;
         if (useMonitors_) {
-            XcbReply<xcb_randr_get_monitors_reply_t> reply(xcb_randr_get_monitors_reply(
-                connection_.get(), xcb_randr_get_monitors(connection_.get(), screen_->root, 1),
-                nullptr));
+            XcbReply<xcb_randr_get_monitors_reply_t> reply(
+                xcb_randr_get_monitors_reply(c(), request.monitors, nullptr));
             if (reply) {
                 for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem > 0;
                      xcb_randr_monitor_info_next(&it)) {
@@ -192,37 +319,52 @@ private:
                 }
             }
         }
-        if (monitors.empty()) {
+        XcbReply<xcb_get_geometry_reply_t> geometry(
+            xcb_get_geometry_reply(c(), request.root, nullptr));
+        if (monitors.empty() && geometry) {
             // No RandR, or no monitor defined: the root window is the screen.
-            XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(
-                connection_.get(), xcb_get_geometry(connection_.get(), screen_->root), nullptr));
-            if (geometry) {
-                monitors.push_back({0, 0, geometry->width, geometry->height});
-            }
+            monitors.push_back({0, 0, geometry->width, geometry->height});
         }
         return MonitorLayout(std::move(monitors));
     }
 
+    X11Reads reads_;
     std::string display_;
     std::unique_ptr<xcb_connection_t, ConnectionDeleter> connection_;
     xcb_screen_t* screen_ = nullptr;
     PixelFormat format_;
     MonitorLayout layout_;
+    bool layoutFresh_ = false;
+    Block block_;
+    bool blockTried_ = false;
     bool useMonitors_ = false;
     bool attempted_ = false;
-    bool usable_ = false;
+    std::string problem_;
+    Traffic traffic_;
 };
 
 }  // namespace
 
-std::unique_ptr<Screen> openSystemScreen() {
-    return std::make_unique<X11Screen>();
+std::unique_ptr<Screen> openX11Screen(X11Reads reads) {
+    return std::make_unique<X11Screen>(reads);
 }
 
-void prepareWindowPlatform() {
+std::unique_ptr<Screen> openSystemScreen() {
+    return openX11Screen(X11Reads::Block);
+}
+
+std::string prepareWindowPlatform() {
     // The reader sees X11 only; under a Wayland session the window must still be
     // an X11 client so that the cursor and its pixels agree.
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        setenv("QT_QPA_PLATFORM", "xcb", 0);
+    setenv("QT_QPA_PLATFORM", "xcb", 0);
+    if (std::strcmp(std::getenv("QT_QPA_PLATFORM"), "xcb") != 0) {
+        return {};
     }
+    // Said plainly, as X11 programs do, instead of the toolkit's abort.
+    const char* display = std::getenv("DISPLAY");
+    std::unique_ptr<xcb_connection_t, ConnectionDeleter> probe(xcb_connect(nullptr, nullptr));
+    if (xcb_connection_has_error(probe.get())) {
+        return std::string("cannot open display \"") + (display ? display : "") + "\"";
+    }
+    return {};
 }
