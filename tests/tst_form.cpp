@@ -1,0 +1,274 @@
+// Form1 and its tick without any toolkit: a fake screen in, a recording view out.
+
+#include <QTest>
+#include <functional>
+#include <limits>
+#include <numeric>
+#include <random>
+
+#include "form/form1.h"
+#include "sampler/screen.h"
+
+namespace {
+
+constexpr int kMax = std::numeric_limits<int>::max();
+constexpr int kMin = std::numeric_limits<int>::min();
+constexpr ColorValue kInitial = 8421631;
+
+// A screen made of a function, which records how the tick used it.
+struct FakeScreen final : Screen {
+    std::function<ColorValue(int x, int y)> colourAt;
+    ScreenPoint cursor;
+    bool cursorRaises = false;
+    int acquired = 0;
+    int released = 0;
+    bool misused = false;  // a read or release through anything but a live handle
+    std::vector<std::pair<int, int>> reads;
+
+    void cursorPosition(ScreenPoint& point) override {
+        point = cursorRaises ? throw RuntimeError(6, "Overflow") : cursor;
+    }
+    ScreenHandle acquire() override { return ++acquired, this; }
+    ColorValue pixel(ScreenHandle handle, std::int32_t x, std::int32_t y) override {
+        misused |= handle != this || released >= acquired;
+        reads.emplace_back(x, y);
+        return colourAt(x, y);
+    }
+    void release(ScreenHandle handle) override {
+        misused |= handle != this || released >= acquired;
+        ++released;
+    }
+};
+
+// What a front end was told; it can fail to append a line, as a platform might.
+struct RecordingView final : FormView {
+    bool timerArmed = false;
+    bool lineFails = false;
+    std::vector<std::string> messages;
+    std::vector<int> endings;
+
+    void swatchChanged(int) override {}
+    void lineAppended(const std::string&) override {
+        if (lineFails) {
+            throw RuntimeError(RuntimeError::kInvalidValue, "No line");
+        }
+    }
+    void linesRemoved() override {}
+    void labelChanged() override {}
+    void setTimerArmed(bool armed) override { timerArmed = armed; }
+    void showMessage(const std::string& title, const std::string& text, bool error) override {
+        messages.push_back(title + "|" + text + (error ? "|error" : "") +
+                           (timerArmed ? "|timer armed" : ""));
+    }
+    void endProgram(int status) override { endings.push_back(status); }
+};
+
+ColorValue distinctColour(int x, int y) {
+    return ColorValue((std::uint32_t(x) & 0xFFF) | (std::uint32_t(y) & 0xFFF) << 12);
+}
+
+// A 640 x 480 screen with nothing around it.
+ColorValue screen640x480(std::int32_t x, std::int32_t y) {
+    return x < 0 || y < 0 || x >= 640 || y >= 480 ? kInvalidColour : distinctColour(x, y);
+}
+
+struct Harness {
+    explicit Harness(std::function<ColorValue(int, int)> colourAt = screen640x480) {
+        screen.colourAt = std::move(colourAt);
+        form.start();
+    }
+    void sampleAt(int x, int y) {
+        screen.cursor = {x, y};
+        form.timer1Tick();
+    }
+    std::vector<ColorValue> fills() const {
+        std::vector<ColorValue> fills;
+        for (int k = 0; k < kSwatchCount; ++k) {
+            fills.push_back(form.swatchFill(k));
+        }
+        return fills;
+    }
+
+    FakeScreen screen;
+    RecordingView view;
+    Form1 form{screen, view};
+};
+
+std::vector<std::string> linesFor(const std::vector<ColorValue>& fills) {
+    std::vector<std::string> lines;
+    for (ColorValue c : fills) {
+        lines.push_back("RGB  " + std::to_string(c));
+    }
+    return lines;
+}
+
+}  // namespace
+
+class TestForm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void sample_data();
+    void sample();
+    void errors_data();
+    void errors();
+    void controlsRefuseWhatIsNoColour();
+    void timerCycle();
+    void soak();
+};
+
+void TestForm::sample_data() {
+    QTest::addColumn<int>("x");
+    QTest::addColumn<int>("y");
+    QTest::addColumn<QList<int>>("kept");
+    QTest::addColumn<bool>("overflows");  // then the kept swatches are never read
+    QTest::newRow("inside") << 100 << 200 << QList<int>{} << false;
+    QTest::newRow("left edge") << 0 << 240 << QList<int>{6, 7, 8} << false;
+    QTest::newRow("top-right corner") << 639 << 0 << QList<int>{1, 2, 3, 5, 6} << false;
+    QTest::newRow("bottom-left corner") << 0 << 479 << QList<int>{4, 5, 6, 7, 8} << false;
+    QTest::newRow("x at int max, y at int min")
+        << kMax << kMin << QList<int>{1, 2, 3, 5, 6} << true;
+    QTest::newRow("x at int min, y at int max")
+        << kMin << kMax << QList<int>{4, 5, 6, 7, 8} << true;
+}
+
+// The nine reads in the table's order, each into its swatch, listed after the
+// earlier sample; a kept swatch is listed and counted as it stands.
+void TestForm::sample() {
+    QFETCH(int, x);
+    QFETCH(int, y);
+    QFETCH(QList<int>, kept);
+    QFETCH(bool, overflows);
+    Harness h(overflows ? distinctColour : screen640x480);
+    h.sampleAt(300, 200);
+    std::vector<ColorValue> expected = h.fills();
+    std::vector<std::pair<int, int>> reads;
+    std::int64_t sum = 0;
+    for (int k = 0; k < kSwatchCount; ++k) {
+        const int px = int(std::int64_t{x} + kSampleOffsets[k].dx);  // wraps only where kept
+        const int py = int(std::int64_t{y} + kSampleOffsets[k].dy);
+        if (!overflows || !kept.contains(k)) {
+            reads.emplace_back(px, py);
+        }
+        expected[k] = kept.contains(k) ? expected[k] : distinctColour(px, py);
+        sum += expected[k];
+    }
+    h.screen.reads.clear();
+    h.sampleAt(x, y);
+
+    QCOMPARE(h.screen.reads, reads);
+    QCOMPARE(h.fills(), expected);
+    QCOMPARE(std::vector<std::string>(h.form.lines().begin() + 9, h.form.lines().end()),
+             linesFor(expected));
+    // The mean of the packed numbers, not per channel.
+    QCOMPARE(h.form.labelBack(), ColorValue(sum / 9));
+    QCOMPARE(h.form.labelCaption(), "RGB medeltal\r\n\r\n" + std::to_string(sum / 9));
+    QCOMPARE(h.screen.released, 2);
+    QVERIFY(!h.screen.misused);
+    QVERIFY(h.view.messages.empty());
+}
+
+void TestForm::errors_data() {
+    QTest::addColumn<int>("centre");  // -2: the read itself raises
+    QTest::addColumn<bool>("cursorRaises");
+    QTest::addColumn<bool>("lineFails");
+    QTest::addColumn<QString>("report");  // empty: trapped, the tick goes on
+    QTest::newRow("cursor read raises") << 1 << true << false << "Fel 6:\n\nOverflow";
+    QTest::newRow("centre read raises") << -2 << false << false << "Fel 5:\n\nBroken";
+    QTest::newRow("list fails, centre -1") << -1 << false << true << "Fel 380:\n\nNo line";
+    QTest::newRow("list fails, good centre") << 1 << false << true << "";
+    QTest::newRow("neighbour reads raise") << 1 << false << false << "";
+}
+
+// Nothing is caught before a good centre read, nor in a tick whose centre read
+// failed; after a good one a failing step is abandoned and the next one runs.
+// An error that is not caught stops the timer before the report and ends the
+// program; nothing runs after it.
+void TestForm::errors() {
+    QFETCH(int, centre);
+    QFETCH(bool, cursorRaises);
+    QFETCH(bool, lineFails);
+    QFETCH(QString, report);
+    Harness h([=](int x, int y) -> ColorValue {
+        if (x == 5 && y == 5 && centre != -2) {
+            return centre;
+        }
+        throw RuntimeError(5, "Broken");
+    });
+    h.screen.cursorRaises = cursorRaises;
+    h.view.lineFails = lineFails;
+    h.sampleAt(5, 5);
+    QCOMPARE(h.screen.released, h.screen.acquired);
+    QVERIFY(!h.view.timerArmed);
+    if (report.isEmpty()) {
+        QVERIFY(h.view.messages.empty());
+        // The centre and eight kept swatches, every step after the failing one done.
+        QCOMPARE(h.form.labelCaption(),
+                 "RGB medeltal\r\n\r\n" + std::to_string((1 + 8 * kInitial) / 9));
+        return;
+    }
+    QCOMPARE(h.view.messages,
+             std::vector<std::string>{"RGB = GetPixelColor|" + report.toStdString() + "|error"});
+    QCOMPARE(h.view.endings, std::vector<int>{1});
+    const int acquired = h.screen.acquired;
+    h.form.timer1Tick();
+    h.form.command1Click();
+    QCOMPARE(h.screen.acquired, acquired);
+    QVERIFY(!h.view.timerArmed);
+}
+
+// A swatch and the label take 0 to 16,777,215, refuse anything else and keep
+// what they had.
+void TestForm::controlsRefuseWhatIsNoColour() {
+    for (auto [value, taken] :
+         {std::pair{-1, false}, {kMin, false}, {0, true}, {16777215, true}, {16777216, false}}) {
+        Harness h;
+        for (auto set : {std::function<void()>([&] { h.form.setSwatchFillColour(4, value); }),
+                         std::function<void()>([&] { h.form.setLabelBackColour(value); })}) {
+            try {
+                set();
+                QVERIFY(taken);
+            } catch (const RuntimeError& e) {
+                QVERIFY(!taken && e.number() == RuntimeError::kInvalidValue);
+            }
+        }
+        QCOMPARE(h.form.swatchFill(4), taken ? value : kInitial);
+        QCOMPARE(h.form.labelBack(), taken ? value : design::kLabelBack);
+    }
+}
+
+// Armed from creation; each tick disarms it, each press empties the list and arms it.
+void TestForm::timerCycle() {
+    Harness h;
+    QVERIFY(h.view.timerArmed);
+    h.sampleAt(5, 5);
+    QVERIFY(!h.view.timerArmed);
+    const std::vector<ColorValue> shown = h.fills();
+    h.form.command1Click();
+    QVERIFY(h.form.lines().empty() && h.view.timerArmed);
+    QCOMPARE(h.fills(), shown);  // the last sample stays until the next tick
+}
+
+// Many presses and ticks with random read failures and cursors at the limits;
+// under the sanitizers this is the leak and crash check.
+void TestForm::soak() {
+    std::mt19937 random(20261207);
+    auto chance = [&](int n) { return random() % n == 0; };
+    Harness h([&](int x, int y) { return chance(6) ? kInvalidColour : distinctColour(x, y); });
+    for (int cycle = 0; cycle < 20000; ++cycle) {
+        const int step = int(random() % 4);
+        const int x = chance(3) ? (chance(2) ? kMax - step : kMin + step) : int(random() % 640);
+        h.form.command1Click();
+        h.sampleAt(x, int(random() % 480));
+        const std::vector<ColorValue> fills = h.fills();
+        QCOMPARE(h.form.lines(), linesFor(fills));
+        QCOMPARE(h.form.labelBack(),
+                 ColorValue(std::accumulate(fills.begin(), fills.end(), std::int64_t{0}) / 9));
+    }
+    QCOMPARE(h.screen.released, h.screen.acquired);
+    QVERIFY(!h.screen.misused);
+    QVERIFY(h.view.messages.empty());
+}
+
+QTEST_APPLESS_MAIN(TestForm)
+#include "tst_form.moc"
