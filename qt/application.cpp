@@ -50,7 +50,7 @@ void describeApplication(QApplication& app) {
     Q_INIT_RESOURCE(resources);  // the icons live in a static library
     app.setApplicationName(kName);
     app.setApplicationVersion(QStringLiteral(PIXEL_SAMPLER_VERSION_TEXT));
-    app.setDesktopFileName(kName);
+    app.setDesktopFileName(QStringLiteral("invalid.pixel_sampler.PixelSampler"));
     QIcon icon;
     icon.addFile(QStringLiteral(":/icons/pixel-sampler-16.png"), QSize(16, 16));
     icon.addFile(QStringLiteral(":/icons/pixel-sampler-32.png"), QSize(32, 32));

@@ -356,15 +356,18 @@ std::unique_ptr<Screen> openSystemScreen() {
 std::string prepareWindowPlatform() {
     // The reader sees X11 only; under a Wayland session the window must still be
     // an X11 client so that the cursor and its pixels agree.
-    setenv("QT_QPA_PLATFORM", "xcb", 0);
-    if (std::strcmp(std::getenv("QT_QPA_PLATFORM"), "xcb") != 0) {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform == nullptr || *platform == '\0') {
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+    } else if (std::strcmp(platform, "xcb") != 0) {
         return {};
     }
     // Said plainly, as X11 programs do, instead of the toolkit's abort.
     const char* display = std::getenv("DISPLAY");
     std::unique_ptr<xcb_connection_t, ConnectionDeleter> probe(xcb_connect(nullptr, nullptr));
     if (xcb_connection_has_error(probe.get())) {
-        return std::string("cannot open display \"") + (display ? display : "") + "\"";
+        return display ? std::string("cannot open display \"") + display + "\""
+                       : std::string("cannot open a display: DISPLAY is not set");
     }
     return {};
 }
