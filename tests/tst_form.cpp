@@ -15,15 +15,34 @@ constexpr int kMax = std::numeric_limits<int>::max();
 constexpr int kMin = std::numeric_limits<int>::min();
 constexpr ColorValue kInitial = 8421631;
 
-// A screen made of a function, which records how the tick used it.
-struct FakeScreen final : Screen {
-    std::function<ColorValue(int x, int y)> colourAt;
-    ScreenPoint cursor;
-    bool cursorRaises = false;
-    int acquired = 0;
-    int released = 0;
-    bool misused = false;  // a read or release through anything but a live handle
-    std::vector<std::pair<int, int>> reads;
+ColorValue distinctColour(int x, int y) {
+    return ColorValue((std::uint32_t(x) & 0xFFF) | (std::uint32_t(y) & 0xFFF) << 12);
+}
+
+// A 640 x 480 screen with nothing around it.
+ColorValue screen640x480(std::int32_t x, std::int32_t y) {
+    return x < 0 || y < 0 || x >= 640 || y >= 480 ? kInvalidColour : distinctColour(x, y);
+}
+
+// The form on a screen made of a function, with a view that records what a
+// front end was told. Both record enough to tell misuse: a read or release
+// through anything but a live handle, a line the platform failed to append.
+struct Rig final : Screen, FormView {
+    explicit Rig(std::function<ColorValue(int, int)> colourAt = screen640x480)
+        : colourAt(std::move(colourAt)) {
+        form.start();
+    }
+    void sampleAt(int x, int y) {
+        cursor = {x, y};
+        form.timer1Tick();
+    }
+    std::vector<ColorValue> fills() const {
+        std::vector<ColorValue> fills;
+        for (int k = 0; k < kSwatchCount; ++k) {
+            fills.push_back(form.swatchFill(k));
+        }
+        return fills;
+    }
 
     void cursorPosition(ScreenPoint& point) override {
         point = cursorRaises ? throw RuntimeError(6, "Overflow") : cursor;
@@ -38,14 +57,6 @@ struct FakeScreen final : Screen {
         misused |= handle != this || released >= acquired;
         ++released;
     }
-};
-
-// What a front end was told; it can fail to append a line, as a platform might.
-struct RecordingView final : FormView {
-    bool timerArmed = false;
-    bool lineFails = false;
-    std::vector<std::string> messages;
-    std::vector<int> endings;
 
     void swatchChanged(int) override {}
     void lineAppended(const std::string&) override {
@@ -57,41 +68,22 @@ struct RecordingView final : FormView {
     void labelChanged() override {}
     void setTimerArmed(bool armed) override { timerArmed = armed; }
     void showMessage(const std::string& title, const std::string& text, bool error) override {
-        messages.push_back(title + "|" + text + (error ? "|error" : "") +
-                           (timerArmed ? "|timer armed" : ""));
+        messages.push_back(title + "|" + text + (error ? "|error" : ""));
     }
     void endProgram(int status) override { endings.push_back(status); }
-};
 
-ColorValue distinctColour(int x, int y) {
-    return ColorValue((std::uint32_t(x) & 0xFFF) | (std::uint32_t(y) & 0xFFF) << 12);
-}
-
-// A 640 x 480 screen with nothing around it.
-ColorValue screen640x480(std::int32_t x, std::int32_t y) {
-    return x < 0 || y < 0 || x >= 640 || y >= 480 ? kInvalidColour : distinctColour(x, y);
-}
-
-struct Harness {
-    explicit Harness(std::function<ColorValue(int, int)> colourAt = screen640x480) {
-        screen.colourAt = std::move(colourAt);
-        form.start();
-    }
-    void sampleAt(int x, int y) {
-        screen.cursor = {x, y};
-        form.timer1Tick();
-    }
-    std::vector<ColorValue> fills() const {
-        std::vector<ColorValue> fills;
-        for (int k = 0; k < kSwatchCount; ++k) {
-            fills.push_back(form.swatchFill(k));
-        }
-        return fills;
-    }
-
-    FakeScreen screen;
-    RecordingView view;
-    Form1 form{screen, view};
+    std::function<ColorValue(int, int)> colourAt;
+    ScreenPoint cursor;
+    bool cursorRaises = false;
+    int acquired = 0;
+    int released = 0;
+    bool misused = false;
+    std::vector<std::pair<int, int>> reads;
+    bool lineFails = false;
+    bool timerArmed = false;
+    std::vector<std::string> messages;
+    std::vector<int> endings;
+    Form1 form{*this, *this};
 };
 
 std::vector<std::string> linesFor(const std::vector<ColorValue>& fills) {
@@ -113,7 +105,6 @@ private slots:
     void errors_data();
     void errors();
     void controlsRefuseWhatIsNoColour();
-    void timerCycle();
     void soak();
 };
 
@@ -139,7 +130,7 @@ void TestForm::sample() {
     QFETCH(int, y);
     QFETCH(QList<int>, kept);
     QFETCH(bool, overflows);
-    Harness h(overflows ? distinctColour : screen640x480);
+    Rig h(overflows ? distinctColour : screen640x480);
     h.sampleAt(300, 200);
     std::vector<ColorValue> expected = h.fills();
     std::vector<std::pair<int, int>> reads;
@@ -153,19 +144,19 @@ void TestForm::sample() {
         expected[k] = kept.contains(k) ? expected[k] : distinctColour(px, py);
         sum += expected[k];
     }
-    h.screen.reads.clear();
+    h.reads.clear();
     h.sampleAt(x, y);
 
-    QCOMPARE(h.screen.reads, reads);
+    QCOMPARE(h.reads, reads);
     QCOMPARE(h.fills(), expected);
     QCOMPARE(std::vector<std::string>(h.form.lines().begin() + 9, h.form.lines().end()),
              linesFor(expected));
     // The mean of the packed numbers, not per channel.
     QCOMPARE(h.form.labelBack(), ColorValue(sum / 9));
     QCOMPARE(h.form.labelCaption(), "RGB medeltal\r\n\r\n" + std::to_string(sum / 9));
-    QCOMPARE(h.screen.released, 2);
-    QVERIFY(!h.screen.misused);
-    QVERIFY(h.view.messages.empty());
+    QCOMPARE(h.released, 2);
+    QVERIFY(!h.misused);
+    QVERIFY(h.messages.empty());
 }
 
 void TestForm::errors_data() {
@@ -189,32 +180,32 @@ void TestForm::errors() {
     QFETCH(bool, cursorRaises);
     QFETCH(bool, lineFails);
     QFETCH(QString, report);
-    Harness h([=](int x, int y) -> ColorValue {
+    Rig h([=](int x, int y) -> ColorValue {
         if (x == 5 && y == 5 && centre != -2) {
             return centre;
         }
         throw RuntimeError(5, "Broken");
     });
-    h.screen.cursorRaises = cursorRaises;
-    h.view.lineFails = lineFails;
+    h.cursorRaises = cursorRaises;
+    h.lineFails = lineFails;
     h.sampleAt(5, 5);
-    QCOMPARE(h.screen.released, h.screen.acquired);
-    QVERIFY(!h.view.timerArmed);
+    QCOMPARE(h.released, h.acquired);
+    QVERIFY(!h.timerArmed);
     if (report.isEmpty()) {
-        QVERIFY(h.view.messages.empty());
+        QVERIFY(h.messages.empty());
         // The centre and eight kept swatches, every step after the failing one done.
         QCOMPARE(h.form.labelCaption(),
                  "RGB medeltal\r\n\r\n" + std::to_string((1 + 8 * kInitial) / 9));
         return;
     }
-    QCOMPARE(h.view.messages,
+    QCOMPARE(h.messages,
              std::vector<std::string>{"RGB = GetPixelColor|" + report.toStdString() + "|error"});
-    QCOMPARE(h.view.endings, std::vector<int>{1});
-    const int acquired = h.screen.acquired;
+    QCOMPARE(h.endings, std::vector<int>{1});
+    const int acquired = h.acquired;
     h.form.timer1Tick();
     h.form.command1Click();
-    QCOMPARE(h.screen.acquired, acquired);
-    QVERIFY(!h.view.timerArmed);
+    QCOMPARE(h.acquired, acquired);
+    QVERIFY(!h.timerArmed);
 }
 
 // A swatch and the label take 0 to 16,777,215, refuse anything else and keep
@@ -222,7 +213,7 @@ void TestForm::errors() {
 void TestForm::controlsRefuseWhatIsNoColour() {
     for (auto [value, taken] :
          {std::pair{-1, false}, {kMin, false}, {0, true}, {16777215, true}, {16777216, false}}) {
-        Harness h;
+        Rig h;
         for (auto set : {std::function<void()>([&] { h.form.setSwatchFillColour(4, value); }),
                          std::function<void()>([&] { h.form.setLabelBackColour(value); })}) {
             try {
@@ -237,24 +228,12 @@ void TestForm::controlsRefuseWhatIsNoColour() {
     }
 }
 
-// Armed from creation; each tick disarms it, each press empties the list and arms it.
-void TestForm::timerCycle() {
-    Harness h;
-    QVERIFY(h.view.timerArmed);
-    h.sampleAt(5, 5);
-    QVERIFY(!h.view.timerArmed);
-    const std::vector<ColorValue> shown = h.fills();
-    h.form.command1Click();
-    QVERIFY(h.form.lines().empty() && h.view.timerArmed);
-    QCOMPARE(h.fills(), shown);  // the last sample stays until the next tick
-}
-
 // Many presses and ticks with random read failures and cursors at the limits;
 // under the sanitizers this is the leak and crash check.
 void TestForm::soak() {
     std::mt19937 random(20261207);
     auto chance = [&](int n) { return random() % n == 0; };
-    Harness h([&](int x, int y) { return chance(6) ? kInvalidColour : distinctColour(x, y); });
+    Rig h([&](int x, int y) { return chance(6) ? kInvalidColour : distinctColour(x, y); });
     for (int cycle = 0; cycle < 20000; ++cycle) {
         const int step = int(random() % 4);
         const int x = chance(3) ? (chance(2) ? kMax - step : kMin + step) : int(random() % 640);
@@ -265,9 +244,9 @@ void TestForm::soak() {
         QCOMPARE(h.form.labelBack(),
                  ColorValue(std::accumulate(fills.begin(), fills.end(), std::int64_t{0}) / 9));
     }
-    QCOMPARE(h.screen.released, h.screen.acquired);
-    QVERIFY(!h.screen.misused);
-    QVERIFY(h.view.messages.empty());
+    QCOMPARE(h.released, h.acquired);
+    QVERIFY(!h.misused);
+    QVERIFY(h.messages.empty());
 }
 
 QTEST_APPLESS_MAIN(TestForm)

@@ -58,6 +58,10 @@ Form1Window::~Form1Window() {
             DeleteObject(font);
         }
     }
+    if (accessibility_) {
+        accessibility_->Release();
+        CoUninitialize();
+    }
 }
 
 int Form1Window::run(HINSTANCE instance, int show) {
@@ -103,6 +107,14 @@ int Form1Window::run(HINSTANCE instance, int show) {
 }
 
 void Form1Window::createControls(HINSTANCE instance) {
+    // Screen readers name a list box after a label before it, not after its
+    // window text, so every control is named through MSAA's property service.
+    if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) &&
+        FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IAccPropServices, reinterpret_cast<void**>(&accessibility_)))) {
+        accessibility_ = nullptr;
+        CoUninitialize();
+    }
     // Created in tab order.
     Label1 = makeChild(window_, instance, 0, kPaneClass, design::kLabel1, 0, kLabel1Id);
     lstRGB = makeChild(window_, instance, WS_EX_CLIENTEDGE, L"LISTBOX", design::kList,
@@ -114,6 +126,19 @@ void Form1Window::createControls(HINSTANCE instance) {
     for (int k = 0; k < kSwatchCount; ++k) {
         ShPix[k] =
             makeChild(window_, instance, 0, kPaneClass, design::swatch(k), 0, kFirstSwatchId + k);
+        describe(ShPix[k], PROPID_ACC_NAME, design::swatch(k).accessibleName);
+        swatchChanged(k);
+    }
+    describe(Label1, PROPID_ACC_NAME, design::kLabel1.accessibleName);
+    describe(lstRGB, PROPID_ACC_NAME, design::kList.accessibleName);
+    describe(Command1, PROPID_ACC_NAME, design::kCommand1.accessibleName);
+    labelChanged();
+}
+
+void Form1Window::describe(HWND control, MSAAPROPID property, const std::string& text) {
+    if (accessibility_) {
+        accessibility_->SetHwndPropStr(control, OBJID_CLIENT, CHILDID_SELF, property,
+                                       wide(text).c_str());
     }
 }
 
@@ -235,6 +260,7 @@ void Form1Window::paintPane(HWND pane, HDC dc) {
 
 void Form1Window::swatchChanged(int index) {
     InvalidateRect(ShPix.at(index), nullptr, FALSE);
+    describe(ShPix.at(index), PROPID_ACC_DESCRIPTION, decimal(form_.swatchFill(index)));
 }
 
 void Form1Window::lineAppended(const std::string& line) {
@@ -247,6 +273,7 @@ void Form1Window::linesRemoved() {
 
 void Form1Window::labelChanged() {
     InvalidateRect(Label1, nullptr, FALSE);
+    describe(Label1, PROPID_ACC_DESCRIPTION, decimal(form_.labelBack()));
 }
 
 void Form1Window::setTimerArmed(bool armed) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <oleacc.h>
 #include <windows.h>
 
 #include <array>
@@ -27,6 +28,7 @@ private:
     void createControls(HINSTANCE instance);
     void layOut(int dpi);
     void paintPane(HWND pane, HDC dc);
+    void describe(HWND control, MSAAPROPID property, const std::string& text);
 
     void swatchChanged(int index) override;
     void lineAppended(const std::string& line) override;
@@ -43,6 +45,7 @@ private:
     HWND lstRGB = nullptr;
     HWND Command1 = nullptr;
     std::array<HWND, kSwatchCount> ShPix{};
+    IAccPropServices* accessibility_ = nullptr;
     HFONT labelFont_ = nullptr;
     HFONT listFont_ = nullptr;
     HFONT buttonFont_ = nullptr;

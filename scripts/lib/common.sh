@@ -5,9 +5,12 @@
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libxcb-randr0-dev)
 # Running it, with a virtual display when there is no desktop.
 RUN_PACKAGES=(xvfb xdotool imagemagick fonts-dejavu-core)
-# Testing it: the X server, the tools that drive it from outside.
-TEST_PACKAGES=(xvfb xdotool x11-xserver-utils imagemagick fonts-dejavu-core python3 dpkg-dev file
-               desktop-file-utils g++-mingw-w64-x86-64 wine wine64)
+# Testing it: X servers (Xvfb; weston with XWayland), the tools that drive the
+# program from outside, wine and mingw-w64 for the Windows program, and what
+# Debian and the desktops check a package with.
+TEST_PACKAGES=(xvfb xdotool x11-xserver-utils imagemagick fonts-dejavu-core python3 python3-xlib
+               weston xwayland g++-mingw-w64-x86-64 wine wine64 fonts-wine icoutils
+               dpkg-dev file lintian desktop-file-utils appstream man-db)
 
 # ensure_packages NAME... : installs the missing ones with apt-get (as root, or
 # through sudo); otherwise names them and fails.
@@ -38,6 +41,8 @@ ensure_packages() {
 }
 
 # start_xvfb DEPTH SIZE : a private Xvfb on a free display; sets DISPLAY and XVFB_PID.
+# -noreset keeps the colours put on the root when the last client leaves;
+# -displayfd lets the server pick a free display number, so runs can overlap.
 start_xvfb() {
     local fifo
     fifo=$(mktemp)
@@ -49,6 +54,8 @@ start_xvfb() {
         sleep 0.1
     done
     DISPLAY=":$(head -n1 "$fifo")"
-    export DISPLAY
     rm -f "$fifo"
+    [[ $DISPLAY != : ]] || { echo "Xvfb did not start" >&2; return 1; }
+    export DISPLAY
+    unset WAYLAND_DISPLAY
 }
