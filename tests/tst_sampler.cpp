@@ -46,8 +46,6 @@ void TestSampler::decode_data() {
         << PixelFormat{30, 32, 32, true, 0x3FF00000, 0xFFC00, 0x3FF}
         << Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x3F, 0xF8, 0, 1} << 0x0080FF;
     QTest::newRow("short reply") << PixelFormat{24, 32, 32, false, r, g, b} << Bytes(15, 0) << -1;
-    QTest::newRow("4 bits per pixel")
-        << PixelFormat{4, 4, 32, false, 0, 0, 0} << Bytes(16, 0) << -1;
 }
 
 void TestSampler::decode() {
