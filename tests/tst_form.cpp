@@ -14,6 +14,10 @@ namespace {
 constexpr int kMax = std::numeric_limits<int>::max();
 constexpr int kMin = std::numeric_limits<int>::min();
 constexpr ColorValue kInitial = 8421631;
+// The order of the reads, by swatch: centre, above, above right, right, below,
+// below right, above left, left, below left.
+constexpr int kOffsets[9][2] = {{0, 0}, {0, -1},  {1, -1}, {1, 0}, {0, 1},
+                                {1, 1}, {-1, -1}, {-1, 0}, {-1, 1}};
 
 ColorValue distinctColour(int x, int y) {
     return ColorValue((std::uint32_t(x) & 0xFFF) | (std::uint32_t(y) & 0xFFF) << 12);
@@ -135,8 +139,8 @@ void TestForm::sample() {
     std::vector<std::pair<int, int>> reads;
     std::int64_t sum = 0;
     for (int k = 0; k < kSwatchCount; ++k) {
-        const int px = int(std::int64_t{x} + kSampleOffsets[k].dx);  // wraps only where kept
-        const int py = int(std::int64_t{y} + kSampleOffsets[k].dy);
+        const int px = int(std::int64_t{x} + kOffsets[k][0]);  // wraps only where kept
+        const int py = int(std::int64_t{y} + kOffsets[k][1]);
         if (!overflows || !kept.contains(k)) {
             reads.emplace_back(px, py);
         }
