@@ -18,7 +18,6 @@ Form1::Form1(Screen& screen, FormView& view) : screen_(screen), view_(view) {
 }
 
 void Form1::start() {
-    timerArmed_ = true;
     view_.setTimerArmed(true);
 }
 
@@ -38,7 +37,6 @@ void Form1::command1Click() {
         lines_.clear();
         view_.linesRemoved();
         // A press while armed restarts the count; either way one sample follows.
-        timerArmed_ = true;
         view_.setTimerArmed(true);
     });
 }
@@ -68,7 +66,6 @@ void Form1::end(const RuntimeError& error) {
     // The message box runs its own event loop: no tick or press may run while
     // it is up, nor after it.
     ending_ = true;
-    timerArmed_ = false;
     view_.setTimerArmed(false);
     view_.showMessage(design::kCaption, "Fel " + decimal(error.number()) + ":\n\n" + error.text(),
                       true);
@@ -87,7 +84,6 @@ void Form1::appendListLine(const std::string& line) {
 }
 
 void Form1::disarmTimer() {
-    timerArmed_ = false;
     view_.setTimerArmed(false);
 }
 

@@ -49,8 +49,6 @@ public:
     const std::vector<std::string>& lines() const { return lines_; }
     ColorValue labelBack() const { return labelBack_; }
     const std::string& labelCaption() const { return labelCaption_; }
-    bool timerArmed() const { return timerArmed_; }
-    bool ending() const { return ending_; }
 
     // The control operations; each either does its whole job or raises and
     // changes nothing.
@@ -72,6 +70,5 @@ private:
     std::vector<std::string> lines_;
     ColorValue labelBack_ = design::kLabelBack;
     std::string labelCaption_ = kMeanTitle;
-    bool timerArmed_ = false;
     bool ending_ = false;
 };

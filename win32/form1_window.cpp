@@ -167,8 +167,12 @@ void Form1Window::layOut(int dpi) {
     buttonFont_ = makeFont(design::kCommand1Font, dpi);
     SendMessageW(lstRGB, WM_SETFONT, reinterpret_cast<WPARAM>(listFont_), TRUE);
     SendMessageW(Command1, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont_), TRUE);
-    // Fixed rows whatever font stands in, so that nine lines fill the list.
-    SendMessageW(lstRGB, LB_SETITEMHEIGHT, 0, MulDiv(design::kListRowPixels, dpi, kBaseDpi));
+    // Fixed rows whatever font stands in, so that one sample's nine lines fill
+    // the list inside its frame: 13 pixels at 96 dpi, and at other densities
+    // what the rounded edges leave (19 at 144 dpi, not 19.5 rounded up).
+    RECT inside;
+    GetClientRect(lstRGB, &inside);
+    SendMessageW(lstRGB, LB_SETITEMHEIGHT, 0, (inside.bottom - inside.top) / kSwatchCount);
     for (HFONT font : old) {
         if (font) {
             DeleteObject(font);
