@@ -27,7 +27,10 @@ std::optional<int> answerCommandLine(int argc, char* argv[]) {
                        "seconds after start-up and after each press of its button, and their "
                        "mean.\nThe window is \"%1\"; it takes no other options.")
             .arg(QString::fromUtf8(design::kCaption)));
-    const QCommandLineOption help = parser.addHelpOption();
+    // Not addHelpOption(): its --help-all lists toolkit options this program refuses.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Displays this help."));
+    parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
     if (!parser.parse(app.arguments()) || !parser.positionalArguments().isEmpty()) {
         const QString error = parser.errorText().isEmpty()
