@@ -4,7 +4,7 @@ set(app_id invalid.pixel_sampler.PixelSampler)  # the AppStream id and the deskt
 install(TARGETS pixel-sampler RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES resources/${app_id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES resources/${app_id}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-foreach(size 16 32)
+foreach(size 16 32 48 64 128 256)
     install(FILES resources/icon/pixel-sampler-${size}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
             RENAME pixel-sampler.png)
@@ -48,4 +48,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
+# cpack stamps every file with SOURCE_DATE_EPOCH where it is set: the build's.
+configure_file(cmake/cpack-project.cmake.in ${CMAKE_CURRENT_BINARY_DIR}/cpack-project.cmake @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_BINARY_DIR}/cpack-project.cmake)
 include(CPack)

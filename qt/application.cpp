@@ -54,8 +54,10 @@ void describeApplication(QApplication& app) {
     app.setApplicationName(kName);
     app.setApplicationVersion(QStringLiteral(PIXEL_SAMPLER_VERSION_TEXT));
     app.setDesktopFileName(QStringLiteral("invalid.pixel_sampler.PixelSampler"));
+    // The sizes a desktop shows a window at: title bar, task bar, switcher.
     QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/pixel-sampler-16.png"), QSize(16, 16));
-    icon.addFile(QStringLiteral(":/icons/pixel-sampler-32.png"), QSize(32, 32));
+    for (int size : {16, 32, 48, 64}) {
+        icon.addFile(QStringLiteral(":/icons/pixel-sampler-%1.png").arg(size), QSize(size, size));
+    }
     app.setWindowIcon(icon);
 }

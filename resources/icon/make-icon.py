@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Builds the application icon from the text pictures beside this file.
 
-    python3 resources/icon/make-icon.py [OUTDIR]   # writes pixel-sampler.ico and the two PNGs
+    python3 resources/icon/make-icon.py [OUTDIR]   # writes pixel-sampler.ico and the six PNGs
 
 Each picture is one character per pixel, a hexadecimal index into the 16-colour
 palette below ('.' is transparent). The .ico holds exactly three images, in this
 order: 32 x 32 in 2 colours, 32 x 32 in 16 colours, 16 x 16 in 16 colours. The
-PNGs are the 16-colour pictures for the Linux desktop's icon theme.
+PNGs are the 16-colour pictures for the Linux desktop's icon theme, in the sizes
+the themes and software centres ask for; the larger ones repeat each pixel a
+whole number of times, so the pixel art stays sharp (48 is the 16 x 16 picture
+three times over: 32 does not go into 48).
 """
 import pathlib
 import struct
@@ -88,6 +91,23 @@ def write_ico(path):
     path.write_bytes(directory + blobs)
 
 
+# Size of the PNG: (picture, how many times each pixel is repeated).
+PNGS = {
+    16: ("icon-16x16-16.txt", 1),
+    32: ("icon-32x32-16.txt", 1),
+    48: ("icon-16x16-16.txt", 3),
+    64: ("icon-32x32-16.txt", 2),
+    128: ("icon-32x32-16.txt", 4),
+    256: ("icon-32x32-16.txt", 8),
+}
+
+
+def scaled(rows, times):
+    """Nearest-neighbour scaling by a whole number: each pixel becomes a times x times square."""
+    return ["".join(ch * times for ch in row)
+            for row in rows for _ in range(times)]
+
+
 def write_png(path, rows):
     raw = bytearray()
     for row in rows:
@@ -111,5 +131,6 @@ if __name__ == "__main__":
     import sys
     out = pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else HERE
     write_ico(out / "pixel-sampler.ico")
-    write_png(out / "pixel-sampler-32.png", read_picture("icon-32x32-16.txt", 32))
-    write_png(out / "pixel-sampler-16.png", read_picture("icon-16x16-16.txt", 16))
+    for size, (name, times) in PNGS.items():
+        rows = scaled(read_picture(name, size // times), times)
+        write_png(out / f"pixel-sampler-{size}.png", rows)

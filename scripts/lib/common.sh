@@ -10,7 +10,8 @@ RUN_PACKAGES=(xvfb xdotool imagemagick fonts-dejavu-core)
 # Debian and the desktops check a package with.
 TEST_PACKAGES=(xvfb xdotool x11-xserver-utils imagemagick fonts-dejavu-core python3 python3-xlib
                weston xwayland g++-mingw-w64-x86-64 wine wine64 fonts-wine icoutils
-               dpkg-dev file lintian desktop-file-utils appstream man-db)
+               dpkg-dev file lintian desktop-file-utils appstream appstream-compose man-db
+               diffoscope-minimal)
 
 # ensure_packages NAME... : installs the missing ones with apt-get (as root, or
 # through sudo); otherwise names them and fails.
