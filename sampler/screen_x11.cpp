@@ -82,6 +82,7 @@ public:
         }
         block_ = Block();
         blockTried_ = reads_ == X11Reads::PerPixel;
+        coloursFailed_ = false;
         return this;
     }
 
@@ -92,6 +93,9 @@ public:
         if (!blockTried_) {
             blockTried_ = true;
             fetchBlockAround(x, y);
+        }
+        if (coloursFailed_) {
+            return kInvalidColour;
         }
         if (block_.contains(x, y)) {
             return block_.at(x, y);
@@ -216,13 +220,14 @@ private:
         }
     }
 
-    // The 3 x 3 block around the tick's first read, clipped to the root. Where
-    // the server refuses it, the reads go one by one.
+    // The 3 x 3 block around the tick's first read, clipped to the root as this
+    // tick found it (the size the connection opened with goes stale when the
+    // screen is resized). Where the server refuses it, the reads go one by one.
     void fetchBlockAround(std::int32_t x, std::int32_t y) {
         const std::int32_t left = std::max(x, std::int32_t{1}) - 1;
         const std::int32_t top = std::max(y, std::int32_t{1}) - 1;
-        const std::int32_t right = std::min(x + 1, std::int32_t{screen_->width_in_pixels} - 1);
-        const std::int32_t bottom = std::min(y + 1, std::int32_t{screen_->height_in_pixels} - 1);
+        const std::int32_t right = std::min(x + 1, rootWidth_ - 1);
+        const std::int32_t bottom = std::min(y + 1, rootHeight_ - 1);
         if (left <= right && top <= bottom) {
             block_ = fetch(left, top, right - left + 1, bottom - top + 1);
         }
@@ -257,6 +262,11 @@ private:
             }
         } else {
             block.colours = lookUpColours(values);
+            // Pixels whose colours are unknown are no reading: the whole tick reads -1.
+            coloursFailed_ = block.colours.empty();
+            if (coloursFailed_) {
+                return {};
+            }
         }
         return block;
     }
@@ -321,6 +331,8 @@ private:
         }
         XcbReply<xcb_get_geometry_reply_t> geometry(
             xcb_get_geometry_reply(c(), request.root, nullptr));
+        rootWidth_ = geometry ? geometry->width : 0;
+        rootHeight_ = geometry ? geometry->height : 0;
         if (monitors.empty() && geometry) {
             // No RandR, or no monitor defined: the root window is the screen.
             monitors.push_back({0, 0, geometry->width, geometry->height});
@@ -337,6 +349,9 @@ private:
     bool layoutFresh_ = false;
     Block block_;
     bool blockTried_ = false;
+    bool coloursFailed_ = false;
+    std::int32_t rootWidth_ = 0;
+    std::int32_t rootHeight_ = 0;
     bool useMonitors_ = false;
     bool attempted_ = false;
     std::string problem_;

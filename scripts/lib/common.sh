@@ -41,13 +41,14 @@ ensure_packages() {
         "${missing[@]}"
 }
 
-# start_xvfb DEPTH SIZE : a private Xvfb on a free display; sets DISPLAY and XVFB_PID.
-# -noreset keeps the colours put on the root when the last client leaves;
-# -displayfd lets the server pick a free display number, so runs can overlap.
+# start_xvfb DEPTH SIZE [XVFB_ARGS...] : a private Xvfb on a free display; sets
+# DISPLAY and XVFB_PID. -noreset keeps the colours put on the root when the last
+# client leaves; -displayfd lets the server pick a free display number, so runs
+# can overlap.
 start_xvfb() {
     local fifo
     fifo=$(mktemp)
-    Xvfb -displayfd 5 -noreset -nolisten tcp -screen 0 "${2}x${1}" 5>"$fifo" 2>/dev/null &
+    Xvfb -displayfd 5 -noreset -nolisten tcp -screen 0 "${2}x${1}" "${@:3}" 5>"$fifo" 2>/dev/null &
     XVFB_PID=$!
     local _
     for _ in $(seq 100); do

@@ -1,6 +1,7 @@
 // The real X11 reader against a real server at whatever depth it was started:
 // what a tick reads must be what the server says its pixels are.
 
+#include <dlfcn.h>
 #include <xcb/xcb.h>
 
 #include <QTest>
@@ -17,7 +18,23 @@ std::unique_ptr<T, decltype(&std::free)> owned(T* p) {
     return {p, &std::free};
 }
 
+bool run(const QString& command) {
+    return std::system(qPrintable(command)) == 0;
+}
+
+bool colourLookUpFails = false;
+
 }  // namespace
+
+// Below the reader: while colourLookUpFails is set, the server's colour look-up
+// comes back with no reply, as it does when the server refuses it.
+extern "C" xcb_query_colors_reply_t* xcb_query_colors_reply(xcb_connection_t* c,
+                                                            xcb_query_colors_cookie_t cookie,
+                                                            xcb_generic_error_t** e) {
+    static const auto real =
+        reinterpret_cast<decltype(&xcb_query_colors_reply)>(dlsym(RTLD_NEXT, __func__));
+    return colourLookUpFails ? xcb_discard_reply(c, cookie.sequence), nullptr : real(c, cookie, e);
+}
 
 class TestX11Reader : public QObject {
     Q_OBJECT
@@ -26,7 +43,10 @@ private slots:
     void initTestCase();
     void ticksReadWhatTheServerShows();
     void aTickIsOneMomentInTwoRoundTrips();
+    void aFailedColourLookUpReadsNothing();
+    void pointerOnAnotherScreen();
     void monitorsSetWhileRunning();
+    void rootResizedWhileRunning();
     void noDisplayReadsNothing();
 
 private:
@@ -59,7 +79,7 @@ private:
     }
     // What the server itself says the pixel at (x, y) is; -1 off the root.
     ColorValue server(int x, int y) {
-        if (x < 0 || y < 0 || x >= w_ || y >= h_) {
+        if (x < 0 || y < 0 || x >= onRoot_.width() || y >= onRoot_.height()) {
             return kInvalidColour;
         }
         const std::uint32_t value = raw(x, y);
@@ -68,14 +88,21 @@ private:
         const xcb_rgb_t rgb = *xcb_query_colors_colors(reply.get());
         return packColour(rgb.red >> 8, rgb.green >> 8, rgb.blue >> 8);
     }
-    // The nine reads of a tick at (x, y), in the table's order.
-    void checkTickAt(int x, int y) {
-        ScreenLease lease(*screen_);
+    // The nine reads of a tick at (x, y), in the table's order, in two round
+    // trips (three with a colour map) wherever (x, y) lies on the root: a block
+    // that the server refused would fall back to a request a pixel.
+    void checkTickAt(int x, int y, Screen& screen) {
+        const long before = screen.traffic().roundTrips;
+        ScreenPoint cursor;
+        screen.cursorPosition(cursor);
+        ScreenLease lease(screen);
         for (const SampleOffset& o : kSampleOffsets) {
             QVERIFY2(lease.pixel(x + o.dx, y + o.dy) == server(x + o.dx, y + o.dy),
                      qPrintable(QStringLiteral("(%1, %2)").arg(x + o.dx).arg(y + o.dy)));
         }
+        QCOMPARE(screen.traffic().roundTrips - before, root_->root_depth > 8 ? 2l : 3l);
     }
+    void checkTickAt(int x, int y) { checkTickAt(x, y, *screen_); }
 
     xcb_connection_t* c_ = xcb_connect(nullptr, nullptr);
     xcb_screen_t* root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
@@ -84,6 +111,7 @@ private:
     // Xvfb's pixel sizes; the reader itself goes by what the server reports.
     int bitsPerPixel_ = root_->root_depth <= 8 ? 8 : root_->root_depth <= 16 ? 16 : 32;
     std::uint32_t seed_ = 0;
+    QSize onRoot_{w_, h_};  // the root's size now; painted are w_ x h_
     std::unique_ptr<Screen> screen_ = openX11Screen(X11Reads::Block);
 };
 
@@ -130,12 +158,56 @@ void TestX11Reader::aTickIsOneMomentInTwoRoundTrips() {
     }
 }
 
+void TestX11Reader::aFailedColourLookUpReadsNothing() {
+    if (root_->root_depth > 8) {
+        QSKIP("only a colour-mapped root has its colours looked up");
+    }
+    colourLookUpFails = true;
+    ScreenLease lease(*screen_);
+    for (const SampleOffset& o : kSampleOffsets) {
+        QCOMPARE(lease.pixel(100 + o.dx, 100 + o.dy), kInvalidColour);
+    }
+    colourLookUpFails = false;
+}
+
+// A position on another X screen is no position on this one: the cursor point
+// stays as it was.
+void TestX11Reader::pointerOnAnotherScreen() {
+    if (!run("xdotool mousemove --screen 1 5 5")) {
+        QSKIP("the server has one screen");
+    }
+    ScreenPoint cursor{-7, -7};
+    openX11Screen(X11Reads::Block)->cursorPosition(cursor);
+    QCOMPARE(cursor.x, -7);
+    run("xdotool mousemove --screen 0 5 5");
+}
+
+// The root shrinks before the reader opens and grows back while it runs, then
+// shrinks again: each tick clips its block to the root as it is then.
+void TestX11Reader::rootResizedWhileRunning() {
+    auto resize = [this](int w, int h) {
+        onRoot_ = {w, h};
+        return run(QStringLiteral("xrandr --fb %1x%2 2>/dev/null").arg(w).arg(h));
+    };
+    resize(w_ / 2, h_ / 2);
+    if (owned(xcb_get_geometry_reply(c_, xcb_get_geometry(c_, root_->root), nullptr))->width ==
+        w_) {
+        QSKIP("xrandr cannot resize this server's root");
+    }
+    std::unique_ptr<Screen> opened = openX11Screen(X11Reads::Block);
+    checkTickAt(w_ / 4, h_ / 4, *opened);
+    QVERIFY(resize(w_, h_));
+    checkTickAt(w_ * 3 / 4, h_ * 3 / 4, *opened);
+    resize(w_ / 2, h_ / 2);
+    checkTickAt(w_ / 2 - 1, h_ / 2 - 1, *opened);
+    resize(w_, h_);
+}
+
 // Monitors set while the program runs (each test has a server of its own, so
 // they are left set): a point next to a monitor but on none (a gap, where
 // monitors differ in size) reads -1 even inside a block; a monitor claimed
 // beyond the root is refused by the server (BadMatch) and reads -1 too.
 void TestX11Reader::monitorsSetWhileRunning() {
-    auto run = [](const QString& command) { return std::system(qPrintable(command)) == 0; };
     const QString set = QStringLiteral("xrandr --setmonitor e2e-%1 %2/100x%3/100+0+%4 %5");
     if (!run(set.arg("left").arg(w_ / 2).arg(h_).arg(0).arg("screen"))) {
         QSKIP("xrandr cannot set monitors on this server");
@@ -149,6 +221,7 @@ void TestX11Reader::monitorsSetWhileRunning() {
     ScreenLease lease(*screen_);
     QCOMPARE(lease.pixel(10, h_ + 6), kInvalidColour);
     QCOMPARE(lease.pixel(w_ + 50, h_ + 6), kInvalidColour);
+    run("xrandr --delmonitor e2e-left && xrandr --delmonitor e2e-beyond");
 }
 
 // Run last: it leaves DISPLAY naming no server.
