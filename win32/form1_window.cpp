@@ -88,7 +88,7 @@ int Form1Window::run(HINSTANCE instance, int show) {
         return 1;
     }
     createControls(instance);
-    layOut(GetDpiForWindow(window_));
+    layOut(GetDpiForWindow(window_), nullptr);
     form_.start();
     ShowWindow(window_, show);
     UpdateWindow(window_);
@@ -142,13 +142,17 @@ void Form1Window::describe(HWND control, MSAAPROPID property, const std::string&
     }
 }
 
-void Form1Window::layOut(int dpi) {
+void Form1Window::layOut(int dpi, const RECT* suggested) {
     dpi_ = dpi;
+    // Windows' suggestion, where it made one, is taken as it stands: a frame
+    // that grew at its old place could reach back onto the monitor it left
+    // and change the DPI again.
     RECT frame{0, 0, twipsToPixels(design::kClientWidth, dpi),
                twipsToPixels(design::kClientHeight, dpi)};
     AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, 0, dpi);
-    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT& r = suggested ? *suggested : frame;
+    SetWindowPos(window_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE | (suggested ? 0 : SWP_NOMOVE));
 
     auto place = [dpi](HWND control, const TwipsRect& twips) {
         const PixelRect r = twips.toPixels(dpi);
@@ -208,16 +212,20 @@ LRESULT Form1Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case kCheckScreen:
             form_.checkScreen();
             return 0;
-        case WM_DPICHANGED: {
-            // Moved to a monitor of another density: lay out again, then take
-            // the place Windows suggests there.
-            layOut(HIWORD(wParam));
-            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-            SetWindowPos(window_, nullptr, suggested->left, suggested->top,
-                         suggested->right - suggested->left, suggested->bottom - suggested->top,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
+        case WM_DPICHANGED:
+            // Moved to a monitor of another density.
+            layOut(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
             return 0;
-        }
+        case WM_ACTIVATE:
+            // Dialog navigation does not give the focus back on its own: the
+            // control that had it when the user switched away gets it again.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                focused_ = GetFocus();
+            } else if (focused_ && IsChild(window_, focused_)) {
+                SetFocus(focused_);
+                return 0;
+            }
+            return DefWindowProcW(window_, message, wParam, lParam);
         case WM_DESTROY:
             KillTimer(window_, kTimer1);
             PostQuitMessage(exitStatus_);

@@ -26,7 +26,8 @@ private:
     static LRESULT CALLBACK paneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void createControls(HINSTANCE instance);
-    void layOut(int dpi);
+    // Frame, controls and fonts at `dpi`; the frame where Windows suggests, if it does.
+    void layOut(int dpi, const RECT* suggested);
     void paintPane(HWND pane, HDC dc);
     void describe(HWND control, MSAAPROPID property, const std::string& text);
 
@@ -49,6 +50,7 @@ private:
     HFONT labelFont_ = nullptr;
     HFONT listFont_ = nullptr;
     HFONT buttonFont_ = nullptr;
+    HWND focused_ = nullptr;  // the control that has the focus while the window is inactive
     int dpi_ = kBaseDpi;
     int exitStatus_ = 0;
 };
