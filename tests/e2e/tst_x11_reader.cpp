@@ -42,12 +42,11 @@ class TestX11Reader : public QObject {
 private slots:
     void initTestCase();
     void ticksReadWhatTheServerShows();
-    void aTickIsOneMomentInTwoRoundTrips();
+    void aTickIsOneMoment();
     void aFailedColourLookUpReadsNothing();
-    void pointerOnAnotherScreen();
     void monitorsSetWhileRunning();
     void rootResizedWhileRunning();
-    void noDisplayReadsNothing();
+    void noPositionLeavesTheCursorPoint();
 
 private:
     // The root's background becomes raw pixel values that differ from their
@@ -88,17 +87,26 @@ private:
         const xcb_rgb_t rgb = *xcb_query_colors_colors(reply.get());
         return packColour(rgb.red >> 8, rgb.green >> 8, rgb.blue >> 8);
     }
-    // The nine reads of a tick at (x, y), in the table's order, in two round
-    // trips (three with a colour map) wherever (x, y) lies on the root: a block
-    // that the server refused would fall back to a request a pixel.
-    void checkTickAt(int x, int y, Screen& screen) {
+    // A tick at (x, y) reads what the server showed at its first read, in the
+    // table's order, in two round trips (three with a colour map) wherever (x, y)
+    // lies: a block the server refused would fall back to a request a pixel.
+    // With `repaint` the root changes after the centre is read.
+    void checkTickAt(int x, int y, Screen& screen, bool repaint = false) {
+        std::vector<ColorValue> shown;
+        for (const SampleOffset& o : kSampleOffsets) {
+            shown.push_back(server(x + o.dx, y + o.dy));
+        }
         const long before = screen.traffic().roundTrips;
         ScreenPoint cursor;
         screen.cursorPosition(cursor);
         ScreenLease lease(screen);
-        for (const SampleOffset& o : kSampleOffsets) {
-            QVERIFY2(lease.pixel(x + o.dx, y + o.dy) == server(x + o.dx, y + o.dy),
+        for (int k = 0; k < kSwatchCount; ++k) {
+            const SampleOffset o = kSampleOffsets[k];
+            QVERIFY2(lease.pixel(x + o.dx, y + o.dy) == shown[k],
                      qPrintable(QStringLiteral("(%1, %2)").arg(x + o.dx).arg(y + o.dy)));
+            if (repaint && k == 0) {
+                paint(seed_ + 1);
+            }
         }
         QCOMPARE(screen.traffic().roundTrips - before, root_->root_depth > 8 ? 2l : 3l);
     }
@@ -134,28 +142,10 @@ void TestX11Reader::ticksReadWhatTheServerShows() {
 }
 
 // The root changes between two reads of a tick: the tick still sees the screen
-// of its first read, and the next tick sees the change. The pointer and the
-// layout cost one round trip, the block one more (a colour map one more again).
-void TestX11Reader::aTickIsOneMomentInTwoRoundTrips() {
-    const Screen::Traffic before = screen_->traffic();
-    ScreenPoint cursor;
-    screen_->cursorPosition(cursor);
-    std::vector<ColorValue> seen;
-    {
-        ScreenLease lease(*screen_);
-        seen.push_back(lease.pixel(100, 100));
-        paint(77);
-        for (int k = 1; k < kSwatchCount; ++k) {
-            seen.push_back(lease.pixel(100 + kSampleOffsets[k].dx, 100 + kSampleOffsets[k].dy));
-        }
-        QCOMPARE(screen_->traffic().roundTrips - before.roundTrips,
-                 root_->root_depth > 8 ? 2l : 3l);
-    }
+// of its first read, and the next tick sees the change.
+void TestX11Reader::aTickIsOneMoment() {
+    checkTickAt(100, 100, *screen_, true);
     checkTickAt(100, 100);
-    paint(0);
-    for (int k = 0; k < kSwatchCount; ++k) {
-        QCOMPARE(seen[k], server(100 + kSampleOffsets[k].dx, 100 + kSampleOffsets[k].dy));
-    }
 }
 
 void TestX11Reader::aFailedColourLookUpReadsNothing() {
@@ -168,18 +158,6 @@ void TestX11Reader::aFailedColourLookUpReadsNothing() {
         QCOMPARE(lease.pixel(100 + o.dx, 100 + o.dy), kInvalidColour);
     }
     colourLookUpFails = false;
-}
-
-// A position on another X screen is no position on this one: the cursor point
-// stays as it was.
-void TestX11Reader::pointerOnAnotherScreen() {
-    if (!run("xdotool mousemove --screen 1 5 5")) {
-        QSKIP("the server has one screen");
-    }
-    ScreenPoint cursor{-7, -7};
-    openX11Screen(X11Reads::Block)->cursorPosition(cursor);
-    QCOMPARE(cursor.x, -7);
-    run("xdotool mousemove --screen 0 5 5");
 }
 
 // The root shrinks before the reader opens and grows back while it runs, then
@@ -224,13 +202,18 @@ void TestX11Reader::monitorsSetWhileRunning() {
     run("xrandr --delmonitor e2e-left && xrandr --delmonitor e2e-beyond");
 }
 
-// Run last: it leaves DISPLAY naming no server.
-void TestX11Reader::noDisplayReadsNothing() {
+// Where there is no position on this screen (the pointer on another X screen of
+// the server, or no server at all) the cursor point stays as it was. Run last:
+// it leaves DISPLAY naming no server.
+void TestX11Reader::noPositionLeavesTheCursorPoint() {
+    ScreenPoint cursor{-7, -7};
+    if (run("xdotool mousemove --screen 1 5 5")) {
+        openX11Screen(X11Reads::Block)->cursorPosition(cursor);
+    }
     qputenv("DISPLAY", ":65000");
     std::unique_ptr<Screen> none = openX11Screen(X11Reads::Block);
-    ScreenPoint cursor{5, 6};
     none->cursorPosition(cursor);
-    QCOMPARE(cursor.x, 5);  // untouched, as a failed cursor read leaves it
+    QCOMPARE(cursor.x, -7);
     QCOMPARE(ScreenLease(*none).pixel(0, 0), kInvalidColour);
     QCOMPARE(none->whyUnreadable(), std::string("cannot open display \":65000\""));
 }
