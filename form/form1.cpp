@@ -5,31 +5,25 @@
 
 #include "../sampler/screen.h"
 
-namespace {
-
-constexpr const char* kUnreadableNotice =
-    "Den här sessionen låter inte program läsa skärmen, så rutorna behåller sina färger.\n\n"
-    "Logga in i en X11-session för att kunna läsa pixlar.";
-
-}  // namespace
-
 Form1::Form1(Screen& screen, FormView& view) : screen_(screen), view_(view) {
     fills_.fill(design::kSwatchInitialFill);
+    screen_.problemFound = [this] { checkScreen(); };
 }
 
 void Form1::start() {
     view_.setTimerArmed(true);
+    screen_.expectSample();
 }
 
 void Form1::checkScreen() {
-    const std::string reason = screen_.whyUnreadable();
-    if (reason.empty()) {
+    const Screen::Unreadable problem = screen_.whyUnreadable();
+    // Each thing that stands in the way is said once.
+    if (problem.reason.empty() || problem.reason == lastProblem_) {
         return;
     }
-    std::fprintf(stderr,
-                 "pixel-sampler: the screen cannot be read (%s); an X11 session allows it\n",
-                 reason.c_str());
-    view_.showMessage(design::kCaption, kUnreadableNotice, false);
+    lastProblem_ = problem.reason;
+    std::fprintf(stderr, "pixel-sampler: the screen cannot be read (%s)\n", problem.reason.c_str());
+    view_.showMessage(design::kCaption, problem.notice, false);
 }
 
 void Form1::command1Click() {
@@ -38,6 +32,7 @@ void Form1::command1Click() {
         view_.linesRemoved();
         // A press while armed restarts the count; either way one sample follows.
         view_.setTimerArmed(true);
+        screen_.expectSample();
     });
 }
 

@@ -39,7 +39,8 @@ public:
 
     // Once the front end's controls exist: Timer1 is armed from creation on.
     void start();
-    // Once the window is on screen: a screen that cannot be read is said once.
+    // Once the window is on screen, and whenever the screen finds a new problem:
+    // what keeps it from being read is said, once.
     void checkScreen();
 
     void command1Click();
@@ -71,4 +72,5 @@ private:
     ColorValue labelBack_ = design::kLabelBack;
     std::string labelCaption_ = kMeanTitle;
     bool ending_ = false;
+    std::string lastProblem_;
 };

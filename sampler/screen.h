@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -30,8 +31,20 @@ public:
     virtual ColorValue pixel(ScreenHandle handle, std::int32_t x, std::int32_t y) = 0;
     virtual void release(ScreenHandle handle) = 0;
 
-    // Empty where the screen can be read; otherwise why not, in a few words.
-    virtual std::string whyUnreadable() { return {}; }
+    // Why the screen cannot be read: a few words for standard error, and the
+    // notice the window shows (Swedish, as the window is). Empty where it can.
+    struct Unreadable {
+        std::string reason;
+        std::string notice;
+    };
+    virtual Unreadable whyUnreadable() { return {}; }
+    // Called when whyUnreadable() has something new to say after start-up
+    // (a screen cast the user declined, say); on the window's thread.
+    std::function<void()> problemFound;
+
+    // A sample is due when Timer1 next fires: a reader that has to ask for the
+    // screen first (a screen cast) starts now. The lease that ends the tick ends it.
+    virtual void expectSample() {}
 
     // What the reads have cost so far, where the platform can count it.
     struct Traffic {

@@ -111,9 +111,14 @@ public:
         block_ = Block();
     }
 
-    std::string whyUnreadable() override {
+    Unreadable whyUnreadable() override {
         connect();
-        return problem_;
+        if (problem_.empty()) {
+            return {};
+        }
+        return {problem_,
+                "Den här sessionen låter inte program läsa skärmen, så rutorna behåller sina "
+                "färger.\n\nLogga in i en X11-session för att kunna läsa pixlar."};
     }
 
     Traffic traffic() const override { return traffic_; }
@@ -153,45 +158,19 @@ private:
         }
         screen_ = it.data;
         useMonitors_ = randrHasMonitors();
-        if (isXWayland()) {
-            // XWayland's root window holds no real screen pixels: black read as
-            // a sample would be a wrong result presented as a read.
-            return "\"" + display_ + "\" is XWayland, under a Wayland session";
+        // Decided by trying, not by names: a rootless XWayland refuses its root
+        // (it holds no screen pixels), a rootful one draws it and is read.
+        xcb_generic_error_t* refused = nullptr;
+        XcbReply<xcb_get_image_reply_t> probe(xcb_get_image_reply(
+            c(), xcb_get_image(c(), XCB_IMAGE_FORMAT_Z_PIXMAP, screen_->root, 0, 0, 1, 1, ~0u),
+            &refused));
+        XcbReply<xcb_generic_error_t> error(refused);
+        if (!probe) {
+            return "\"" + display_ + "\" does not let programs read its root window, as XWayland " +
+                   "does under a Wayland session; an X11 session allows it";
         }
         readPixelFormat(setup);
         return {};
-    }
-
-    // Older XWayland announces an extension of its own; every version names its
-    // RandR outputs XWAYLAND0, XWAYLAND1, ...
-    bool isXWayland() {
-        static constexpr char kName[] = "XWAYLAND";
-        XcbReply<xcb_query_extension_reply_t> extension(xcb_query_extension_reply(
-            c(), xcb_query_extension(c(), sizeof kName - 1, kName), nullptr));
-        if (extension && extension->present) {
-            return true;
-        }
-        if (!useMonitors_) {
-            return false;
-        }
-        XcbReply<xcb_randr_get_screen_resources_current_reply_t> resources(
-            xcb_randr_get_screen_resources_current_reply(
-                c(), xcb_randr_get_screen_resources_current(c(), screen_->root), nullptr));
-        if (!resources ||
-            xcb_randr_get_screen_resources_current_outputs_length(resources.get()) < 1) {
-            return false;
-        }
-        const xcb_randr_output_t output =
-            xcb_randr_get_screen_resources_current_outputs(resources.get())[0];
-        XcbReply<xcb_randr_get_output_info_reply_t> info(xcb_randr_get_output_info_reply(
-            c(), xcb_randr_get_output_info(c(), output, resources->config_timestamp), nullptr));
-        if (!info) {
-            return false;
-        }
-        const std::string name(
-            reinterpret_cast<const char*>(xcb_randr_get_output_info_name(info.get())),
-            xcb_randr_get_output_info_name_length(info.get()));
-        return name.rfind(kName, 0) == 0;
     }
 
     void readPixelFormat(const xcb_setup_t* setup) {
@@ -362,27 +341,4 @@ private:
 
 std::unique_ptr<Screen> openX11Screen(X11Reads reads) {
     return std::make_unique<X11Screen>(reads);
-}
-
-std::unique_ptr<Screen> openSystemScreen() {
-    return openX11Screen(X11Reads::Block);
-}
-
-std::string prepareWindowPlatform() {
-    // The reader sees X11 only; under a Wayland session the window must still be
-    // an X11 client so that the cursor and its pixels agree.
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform == nullptr || *platform == '\0') {
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
-    } else if (std::strcmp(platform, "xcb") != 0) {
-        return {};
-    }
-    // Said plainly, as X11 programs do, instead of the toolkit's abort.
-    const char* display = std::getenv("DISPLAY");
-    std::unique_ptr<xcb_connection_t, ConnectionDeleter> probe(xcb_connect(nullptr, nullptr));
-    if (xcb_connection_has_error(probe.get())) {
-        return display ? std::string("cannot open display \"") + display + "\""
-                       : std::string("cannot open a display: DISPLAY is not set");
-    }
-    return {};
 }

@@ -1,11 +1,17 @@
 // Pixel layouts an X server may report that the end-to-end servers here never
 // use, and the monitor layout with monitors they cannot set.
 
+#include <sys/stat.h>
+
+#include <QTemporaryDir>
 #include <QTest>
+#include <fstream>
 #include <vector>
 
+#include "sampler/frame_store.h"
 #include "sampler/monitor_layout.h"
 #include "sampler/pixel_format.h"
+#include "sampler/restore_token.h"
 
 using Bytes = std::vector<std::uint8_t>;
 Q_DECLARE_METATYPE(Bytes)
@@ -18,6 +24,8 @@ private slots:
     void decode_data();
     void decode();
     void monitorLayout();
+    void screenCastFrames();
+    void restoreToken();
 };
 
 void TestSampler::decode_data() {
@@ -64,6 +72,47 @@ void TestSampler::monitorLayout() {
     QVERIFY(!layout.contains(-1, -57) &&
             !layout.contains(-1, 968));  // above and below the left one
     QVERIFY(layout.contains(2147483647, 5));
+}
+
+// Two 2 x 2 monitors side by side as a screen cast places them: the left one's
+// frames BGRx with rows padded to 12 bytes, the right one's RGBx.
+void TestSampler::screenCastFrames() {
+    FrameStore store({{0, 0, 2, 2}, {2, 0, 2, 2}});
+    const Bytes left{0x56, 0x34, 0x12, 0, 0, 0, 0, 0, 9, 9, 9, 9,
+                     0,    0,    0,    0, 1, 2, 3, 0, 9, 9, 9, 9};
+    const Bytes right{0x12, 0x34, 0x56, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 0};
+    QCOMPARE(store.pixel(0, 0), kInvalidColour);  // no frame yet
+    QVERIFY(store.frameArrived(0, {left.data(), 2, 2, 12, FrameStore::Order::BGRx}));
+    QVERIFY(store.frameArrived(1, {right.data(), 2, 2, 8, FrameStore::Order::RGBx}));
+    QVERIFY(!store.frameArrived(0, {nullptr, 2, 2, 0, FrameStore::Order::RGBx}));  // cursor only
+    for (auto [x, y, colour] : {std::tuple{0, 0, 0x563412},
+                                {1, 1, 0x010203},
+                                {2, 0, 0x563412},
+                                {3, 1, 0x030201},
+                                {4, 0, -1},
+                                {-1, 0, -1},
+                                {0, 2, -1}}) {
+        QCOMPARE(store.pixel(x, y), colour);
+    }
+    QVERIFY(!store.cursor());  // until the pointer moves
+    store.cursorMoved(1, 1, 1);
+    store.cursorMoved(0, 3, 1);  // the left stream says only that it is not there
+    QCOMPARE(store.cursor()->x, 3);
+    QCOMPARE(store.cursor()->y, 1);
+}
+
+// Kept for the user alone, replaced whole; a damaged file is no token.
+void TestSampler::restoreToken() {
+    QTemporaryDir home;
+    const std::string path = home.path().toStdString() + "/state/pixel-sampler/token";
+    QCOMPARE(loadRestoreToken(path), std::string());
+    QVERIFY(saveRestoreToken(path, "5f1b-77c0_a.2"));
+    QCOMPARE(loadRestoreToken(path), std::string("5f1b-77c0_a.2"));
+    struct stat file {};
+    QVERIFY(stat(path.c_str(), &file) == 0 && (file.st_mode & 0777) == 0600);
+    std::ofstream(path) << std::string("5f1b\0\xff{", 7);
+    QCOMPARE(loadRestoreToken(path), std::string());
+    QVERIFY(!saveRestoreToken(path, "a b"));
 }
 
 QTEST_APPLESS_MAIN(TestSampler)

@@ -215,7 +215,7 @@ void TestX11Reader::noPositionLeavesTheCursorPoint() {
     none->cursorPosition(cursor);
     QCOMPARE(cursor.x, -7);
     QCOMPARE(ScreenLease(*none).pixel(0, 0), kInvalidColour);
-    QCOMPARE(none->whyUnreadable(), std::string("cannot open display \":65000\""));
+    QCOMPARE(none->whyUnreadable().reason, std::string("cannot open display \":65000\""));
 }
 
 QTEST_GUILESS_MAIN(TestX11Reader)

@@ -1,0 +1,182 @@
+// PipeWire's C API, as the screen cast portal hands it out: shared-memory
+// buffers, mapped for us, with the cursor as metadata beside the pixels.
+
+#include "pipewire_streams.h"
+
+#include <fcntl.h>
+#include <pipewire/pipewire.h>
+#include <spa/buffer/meta.h>
+#include <spa/param/video/format-utils.h>
+#include <spa/pod/builder.h>
+#include <unistd.h>
+
+#include "frame_store.h"
+
+namespace {
+
+// mutter offers cursor bitmaps larger than 256 x 256: a range that stops there
+// gets no cursor metadata at all.
+constexpr std::size_t cursorMetaSize(int side) {
+    return sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + std::size_t(side) * side * 4;
+}
+
+struct Stream {
+    PipeWireStreams::Impl* owner = nullptr;
+    std::size_t index = 0;
+    pw_stream* stream = nullptr;
+    spa_hook listener{};
+    spa_video_info_raw format{};
+    pw_buffer* held = nullptr;  // the newest pixels, kept out of the queue while they are read
+};
+
+}  // namespace
+
+struct PipeWireStreams::Impl {
+    FrameStore& store;
+    pw_thread_loop* loop = nullptr;
+    pw_context* context = nullptr;
+    pw_core* core = nullptr;
+    std::vector<std::unique_ptr<Stream>> streams;
+
+    explicit Impl(FrameStore& s) : store(s) {}
+};
+
+namespace {
+
+void onParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
+    auto* s = static_cast<Stream*>(data);
+    if (!param || id != SPA_PARAM_Format || spa_format_video_raw_parse(param, &s->format) < 0) {
+        return;
+    }
+    std::uint8_t buffer[1024];
+    spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof buffer);
+    const spa_pod* params[3];
+    params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_dataType,
+        SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr))));
+    params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
+        SPA_POD_Id(SPA_META_Header), SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
+    params[2] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
+        SPA_POD_Id(SPA_META_Cursor), SPA_PARAM_META_size,
+        SPA_POD_CHOICE_RANGE_Int(int(cursorMetaSize(64)), int(cursorMetaSize(1)),
+                                 int(cursorMetaSize(1024)))));
+    pw_stream_update_params(s->stream, params, 3);
+}
+
+void onProcess(void* data) {
+    auto* s = static_cast<Stream*>(data);
+    FrameStore& store = s->owner->store;
+    while (pw_buffer* b = pw_stream_dequeue_buffer(s->stream)) {
+        spa_buffer* buffer = b->buffer;
+        if (auto* cursor = static_cast<spa_meta_cursor*>(
+                spa_buffer_find_meta_data(buffer, SPA_META_Cursor, sizeof(spa_meta_cursor)));
+            cursor && spa_meta_cursor_is_valid(cursor)) {
+            store.cursorMoved(s->index, cursor->position.x, cursor->position.y);
+        }
+        const spa_data& d = buffer->datas[0];
+        // Pixels only where the buffer holds every row the format says it has.
+        const bool pixels = d.data && d.chunk && d.chunk->size > 0 && d.chunk->stride > 0 &&
+                            !(d.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) &&
+                            std::uint64_t(d.chunk->offset) +
+                                    std::uint64_t(d.chunk->stride) * s->format.size.height <=
+                                d.maxsize;
+        const bool rgb =
+            s->format.format == SPA_VIDEO_FORMAT_RGBx || s->format.format == SPA_VIDEO_FORMAT_RGBA;
+        const FrameStore::Frame frame{
+            pixels ? static_cast<const std::uint8_t*>(d.data) + d.chunk->offset : nullptr,
+            std::int32_t(s->format.size.width), std::int32_t(s->format.size.height),
+            pixels ? d.chunk->stride : 0, rgb ? FrameStore::Order::RGBx : FrameStore::Order::BGRx};
+        if (!store.frameArrived(s->index, frame)) {
+            pw_stream_queue_buffer(s->stream, b);  // the cursor alone: the pixels stay
+            continue;
+        }
+        if (s->held) {
+            pw_stream_queue_buffer(s->stream, s->held);
+        }
+        s->held = b;
+    }
+}
+
+const pw_stream_events kStreamEvents = [] {
+    pw_stream_events events{};
+    events.version = PW_VERSION_STREAM_EVENTS;
+    events.param_changed = onParamChanged;
+    events.process = onProcess;
+    return events;
+}();
+
+}  // namespace
+
+PipeWireStreams::PipeWireStreams(int fd, const std::vector<std::uint32_t>& nodes, FrameStore& store)
+    : impl_(std::make_unique<Impl>(store)) {
+    pw_init(nullptr, nullptr);
+    impl_->loop = pw_thread_loop_new("pixel-sampler", nullptr);
+    impl_->context = pw_context_new(pw_thread_loop_get_loop(impl_->loop), nullptr, 0);
+    if (!impl_->context || pw_thread_loop_start(impl_->loop) < 0) {
+        close(fd);
+        return;
+    }
+    pw_thread_loop_lock(impl_->loop);
+    impl_->core = pw_context_connect_fd(impl_->context, fd, nullptr, 0);  // takes the fd
+    for (std::size_t i = 0; impl_->core && i < nodes.size(); ++i) {
+        auto s = std::make_unique<Stream>();
+        s->owner = impl_.get();
+        s->index = i;
+        s->stream =
+            pw_stream_new(impl_->core, "pixel-sampler",
+                          pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,
+                                            "Capture", PW_KEY_MEDIA_ROLE, "Screen", nullptr));
+        pw_stream_add_listener(s->stream, &s->listener, &kStreamEvents, s.get());
+        std::uint8_t buffer[1024];
+        spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof buffer);
+        const spa_rectangle least = SPA_RECTANGLE(1, 1), most = SPA_RECTANGLE(16384, 16384);
+        const spa_fraction none = SPA_FRACTION(0, 1), fastest = SPA_FRACTION(1000, 1);
+        const spa_pod* format = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+            &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType,
+            SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype,
+            SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
+            SPA_POD_CHOICE_ENUM_Id(5, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx,
+                                   SPA_VIDEO_FORMAT_RGBx, SPA_VIDEO_FORMAT_BGRA,
+                                   SPA_VIDEO_FORMAT_RGBA),
+            SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&most, &least, &most),
+            SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&none, &none, &fastest)));
+        pw_stream_connect(
+            s->stream, PW_DIRECTION_INPUT, nodes[i],
+            static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS),
+            &format, 1);
+        impl_->streams.push_back(std::move(s));
+    }
+    pw_thread_loop_unlock(impl_->loop);
+}
+
+PipeWireStreams::~PipeWireStreams() {
+    if (impl_->loop) {
+        pw_thread_loop_stop(impl_->loop);
+    }
+    for (auto& s : impl_->streams) {
+        pw_stream_destroy(s->stream);  // held buffers go with it
+    }
+    if (impl_->core) {
+        pw_core_disconnect(impl_->core);
+    }
+    if (impl_->context) {
+        pw_context_destroy(impl_->context);
+    }
+    if (impl_->loop) {
+        pw_thread_loop_destroy(impl_->loop);
+    }
+}
+
+bool PipeWireStreams::connected() const {
+    return impl_->core != nullptr;
+}
+
+void PipeWireStreams::lock() {
+    pw_thread_loop_lock(impl_->loop);
+}
+
+void PipeWireStreams::unlock() {
+    pw_thread_loop_unlock(impl_->loop);
+}

@@ -1,0 +1,59 @@
+// Which reader a Linux desktop gets, decided by trying: an X server whose root
+// can be read is read (X11, or a rootful XWayland); a Wayland desktop whose X
+// server cannot be read (or that has none) is read through its screen cast.
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "screen_portal.h"
+#include "screen_x11.h"
+
+namespace {
+
+bool waylandSession() {
+    const char* display = std::getenv("WAYLAND_DISPLAY");
+    const char* type = std::getenv("XDG_SESSION_TYPE");
+    return (display && *display) || (type && std::strcmp(type, "wayland") == 0);
+}
+
+bool xServerReachable() {
+    xcb_connection_t* probe = xcb_connect(nullptr, nullptr);
+    const bool reached = !xcb_connection_has_error(probe);
+    xcb_disconnect(probe);
+    return reached;
+}
+
+}  // namespace
+
+std::unique_ptr<Screen> openSystemScreen() {
+    std::unique_ptr<Screen> x11 = openX11Screen(X11Reads::Block);
+    if (x11->whyUnreadable().reason.empty() || !waylandSession()) {
+        return x11;
+    }
+    return openPortalScreen();
+}
+
+std::string prepareWindowPlatform() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const bool chosen = platform && *platform;
+    if (chosen && std::strcmp(platform, "xcb") != 0) {
+        return {};
+    }
+    // Where there is an X server the window is its client, so that it stands on
+    // the screen the X11 reader reads; a Wayland desktop without one gets Qt's
+    // Wayland platform.
+    if (xServerReachable()) {
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+        return {};
+    }
+    if (!chosen && waylandSession()) {
+        setenv("QT_QPA_PLATFORM", "wayland", 1);
+        return {};
+    }
+    // Said plainly, as X11 programs do, instead of the toolkit's abort.
+    const char* display = std::getenv("DISPLAY");
+    return display ? std::string("cannot open display \"") + display + "\""
+                   : std::string("cannot open a display: DISPLAY is not set");
+}
