@@ -1,0 +1,68 @@
+# What a person does on the headless GNOME of under-gnome, done through mutter's
+# RemoteDesktop (the pointer) and AT-SPI (the portal's dialog, as a screen
+# reader user answers it). Used by drive-gnome and by the benchmark.
+import time
+
+import dbus
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi  # noqa: E402
+
+MUTTER = "org.gnome.Mutter.RemoteDesktop"
+
+
+class Hand:
+    """The pointer of a RemoteDesktop session, which needs a monitor recorded."""
+
+    def __init__(self):
+        bus = dbus.SessionBus()
+        desk = bus.get_object(MUTTER, bus.get_object(MUTTER, "/org/gnome/Mutter/RemoteDesktop")
+                              .CreateSession(dbus_interface=MUTTER))
+        self.session = dbus.Interface(desk, MUTTER + ".Session")
+        cast = bus.get_object("org.gnome.Mutter.ScreenCast", bus.get_object(
+            "org.gnome.Mutter.ScreenCast", "/org/gnome/Mutter/ScreenCast").CreateSession(
+            {"remote-desktop-session-id": desk.Get(MUTTER + ".Session", "SessionId",
+                                                   dbus_interface=dbus.PROPERTIES_IFACE)},
+            dbus_interface="org.gnome.Mutter.ScreenCast"))
+        self.stream = cast.RecordMonitor("Meta-0", {},
+                                         dbus_interface="org.gnome.Mutter.ScreenCast.Session")
+        self.session.Start()
+
+    def move(self, x, y):
+        self.session.NotifyPointerMotionAbsolute(self.stream, float(x), float(y))
+
+    def point_at(self, x, y, settle=1):
+        """To (x, y) in small steps, a second into the countdown: mutter tells where
+        the cursor is once it moves while the screen is shared."""
+        time.sleep(settle)
+        for step in (3, 2, 1, 0):
+            self.move(x + step, y)
+            time.sleep(0.05)
+
+    def click(self, x, y):
+        self.point_at(x, y, settle=0)
+        for pressed in (True, False):
+            self.session.NotifyPointerButton(0x110, pressed)  # BTN_LEFT
+
+
+def find(node, role, name=None):
+    """The first accessible below `node` with that role (and name)."""
+    if node.get_role_name() == role and name in (None, node.get_name()):
+        return node
+    for i in range(node.get_child_count()):
+        found = find(node.get_child_at_index(i), role, name)
+        if found:
+            return found
+    return None
+
+
+def share_dialog():
+    """The portal's "Screen Share" dialog, if it is up."""
+    return find(Atspi.get_desktop(0), "frame", "Screen Share")
+
+
+def share_screen(dialog):
+    """Picks the monitor and shares it, as the user does."""
+    find(dialog, "list item").get_parent().get_selection_iface().select_child(0)
+    find(dialog, "push button", "_Share Share").get_action_iface().do_action(0)
