@@ -52,9 +52,10 @@ void onParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
     spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof buffer);
     const spa_pod* params[3];
     params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
-        // Few buffers: one is kept for the tick, the others carry the newer frames.
+        // Fewer buffers than mutter offers (memory), enough that one kept for the
+        // tick leaves it a free one for every cursor move (else the move is lost).
         &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
-        SPA_POD_CHOICE_RANGE_Int(3, 2, 4), SPA_PARAM_BUFFERS_dataType,
+        SPA_POD_CHOICE_RANGE_Int(8, 2, 16), SPA_PARAM_BUFFERS_dataType,
         SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr))));
     params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,

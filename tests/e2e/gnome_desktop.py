@@ -13,7 +13,7 @@ MUTTER = "org.gnome.Mutter.RemoteDesktop"
 
 
 class Hand:
-    """The pointer of a RemoteDesktop session, which needs a monitor recorded."""
+    # The pointer of a RemoteDesktop session, which needs a monitor recorded.
 
     def __init__(self):
         bus = dbus.SessionBus()
@@ -33,8 +33,8 @@ class Hand:
         self.session.NotifyPointerMotionAbsolute(self.stream, float(x), float(y))
 
     def point_at(self, x, y, settle=1):
-        """To (x, y) in small steps, a second into the countdown: mutter tells where
-        the cursor is once it moves while the screen is shared."""
+        # To (x, y) in small steps, a second into the countdown: mutter tells where
+        # the cursor is once it moves while the screen is shared.
         time.sleep(settle)
         for step in (3, 2, 1, 0):
             self.move(x + step, y)
@@ -47,7 +47,7 @@ class Hand:
 
 
 def find(node, role, name=None):
-    """The first accessible below `node` with that role (and name)."""
+    # The first accessible below `node` with that role (and name).
     if node.get_role_name() == role and name in (None, node.get_name()):
         return node
     for i in range(node.get_child_count()):
@@ -58,11 +58,13 @@ def find(node, role, name=None):
 
 
 def share_dialog():
-    """The portal's "Screen Share" dialog, if it is up."""
-    return find(Atspi.get_desktop(0), "frame", "Screen Share")
+    # The portal's "Screen Share" dialog, if it is on the screen.
+    dialog = find(Atspi.get_desktop(0), "frame", "Screen Share")
+    showing = dialog and dialog.get_state_set().contains(Atspi.StateType.SHOWING)
+    return dialog if showing else None
 
 
 def share_screen(dialog):
-    """Picks the monitor and shares it, as the user does."""
+    # Picks the monitor and shares it, as the user does.
     find(dialog, "list item").get_parent().get_selection_iface().select_child(0)
     find(dialog, "push button", "_Share Share").get_action_iface().do_action(0)
