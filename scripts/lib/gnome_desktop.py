@@ -1,6 +1,6 @@
 # What a person does on the headless GNOME of under-gnome, done through mutter's
 # RemoteDesktop (the pointer) and AT-SPI (the portal's dialog, as a screen
-# reader user answers it). Used by drive-gnome and by the benchmark.
+# reader user answers it). Used by the end-to-end test and by the benchmark.
 import time
 
 import dbus
