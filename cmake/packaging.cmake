@@ -41,12 +41,15 @@ cursor and its eight neighbours, shows them in a 3 x 3 grid laid out as the
 pixels lie, lists the nine colour values and shows their mean.
 .
 It reads physical screen pixels from the X server at any colour depth, on
-several monitors and at any scale factor. For designers, developers and
-anyone who needs to know what colour a pixel really is.")
+several monitors and at any scale factor, and on Wayland desktops (GNOME,
+KDE Plasma) through the desktop's screen sharing portal. For designers,
+developers and anyone who needs to know what colour a pixel really is.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Wayland: a native window, and the screen read through the desktop's portal.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, xdg-desktop-portal")
 set(CPACK_STRIP_FILES ON)
 # cpack stamps every file with SOURCE_DATE_EPOCH where it is set: the build's.
 configure_file(cmake/cpack-project.cmake.in ${CMAKE_CURRENT_BINARY_DIR}/cpack-project.cmake @ONLY)
