@@ -14,6 +14,12 @@ bool FrameStore::frameArrived(std::size_t stream, const Frame& frame) {
     return true;
 }
 
+void FrameStore::frameGone(std::size_t stream) {
+    if (stream < streams_.size()) {
+        streams_[stream].frame = {};
+    }
+}
+
 void FrameStore::cursorMoved(std::size_t stream, std::int32_t x, std::int32_t y) {
     if (stream >= streams_.size()) {
         return;

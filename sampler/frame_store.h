@@ -31,6 +31,9 @@ public:
     // until the next one that has pixels); a buffer with the cursor only (no
     // pixels) leaves the frame as it was.
     bool frameArrived(std::size_t stream, const Frame& frame);
+    // The kept buffer is being taken back (the stream stopped or changed its
+    // format): its pixels are gone until the next frame.
+    void frameGone(std::size_t stream);
     // The cursor moved, in the stream's own coordinates.
     void cursorMoved(std::size_t stream, std::int32_t x, std::int32_t y);
 

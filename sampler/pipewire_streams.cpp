@@ -102,11 +102,22 @@ void onProcess(void* data) {
     }
 }
 
+// The stream takes its buffers back when it stops or renegotiates: the kept
+// one must not be read after that.
+void onRemoveBuffer(void* data, pw_buffer* buffer) {
+    auto* s = static_cast<Stream*>(data);
+    if (s->held == buffer) {
+        s->held = nullptr;
+        s->owner->store.frameGone(s->index);
+    }
+}
+
 const pw_stream_events kStreamEvents = [] {
     pw_stream_events events{};
     events.version = PW_VERSION_STREAM_EVENTS;
     events.param_changed = onParamChanged;
     events.process = onProcess;
+    events.remove_buffer = onRemoveBuffer;
     return events;
 }();
 

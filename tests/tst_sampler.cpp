@@ -85,15 +85,14 @@ void TestSampler::screenCastFrames() {
     QVERIFY(store.frameArrived(0, {left.data(), 2, 2, 12, FrameStore::Order::BGRx}));
     QVERIFY(store.frameArrived(1, {right.data(), 2, 2, 8, FrameStore::Order::RGBx}));
     QVERIFY(!store.frameArrived(0, {nullptr, 2, 2, 0, FrameStore::Order::RGBx}));  // cursor only
-    for (auto [x, y, colour] : {std::tuple{0, 0, 0x563412},
-                                {1, 1, 0x010203},
-                                {2, 0, 0x563412},
-                                {3, 1, 0x030201},
-                                {4, 0, -1},
-                                {-1, 0, -1},
-                                {0, 2, -1}}) {
+    const int expected[][3] = {{0, 0, 0x563412}, {1, 1, 0x010203}, {2, 0, 0x563412},
+                               {3, 1, 0x030201}, {4, 0, -1},       {-1, 0, -1},
+                               {0, 2, -1}};
+    for (const auto& [x, y, colour] : expected) {
         QCOMPARE(store.pixel(x, y), colour);
     }
+    store.frameGone(1);  // its kept buffer taken back
+    QCOMPARE(store.pixel(2, 0), kInvalidColour);
     QVERIFY(!store.cursor());  // until the pointer moves
     store.cursorMoved(1, 1, 1);
     store.cursorMoved(0, 3, 1);  // the left stream says only that it is not there
