@@ -65,6 +65,8 @@ def share_dialog():
 
 
 def share_screen(dialog):
-    # Picks the monitor and shares it, as the user does.
-    find(dialog, "list item").get_parent().get_selection_iface().select_child(0)
+    # Picks every monitor and shares them, as the user does.
+    monitors = find(dialog, "list item").get_parent()
+    for i in range(monitors.get_child_count()):
+        monitors.get_selection_iface().select_child(i)
     find(dialog, "push button", "_Share Share").get_action_iface().do_action(0)
