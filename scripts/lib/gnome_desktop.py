@@ -33,12 +33,14 @@ class Hand:
         self.session.NotifyPointerMotionAbsolute(self.stream, float(x), float(y))
 
     def point_at(self, x, y, settle=1):
-        # To (x, y) in small steps, a second into the countdown: mutter tells where
-        # the cursor is once it moves while the screen is shared.
+        # To (x, y) in small steps, a second into the countdown (mutter tells where
+        # the cursor is once it moves while the screen is shared), the last step
+        # well apart from the others: a move that reaches mutter within a frame of
+        # the one before may not be passed on.
         time.sleep(settle)
         for step in (3, 2, 1, 0):
+            time.sleep(0.3 if step == 0 else 0.05)
             self.move(x + step, y)
-            time.sleep(0.05)
 
     def click(self, x, y):
         self.point_at(x, y, settle=0)
