@@ -28,6 +28,7 @@ namespace {
 const QString kPortal = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kScreenCast = QStringLiteral("org.freedesktop.portal.ScreenCast");
+const QString kRequest = QStringLiteral("org.freedesktop.portal.Request");
 constexpr unsigned kMonitors = 1, kCursorAsMetadata = 4, kPersistent = 2;
 constexpr unsigned kDeclined = 1;
 
@@ -133,9 +134,7 @@ public:
 
 private slots:
     void onResponse(uint code, const QVariantMap& results) {
-        bus_.disconnect(kPortal, requestPath_, QStringLiteral("org.freedesktop.portal.Request"),
-                        QStringLiteral("Response"), this, SLOT(onResponse(uint, QVariantMap)));
-        requestPath_.clear();
+        stopListening();
         const auto next = std::move(onAnswer_);
         if (code != 0) {
             return fail(code == kDeclined ? kDeclinedByUser : kFailed);
@@ -234,8 +233,8 @@ private:
         requestPath_ =
             QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, handle);
         onAnswer_ = std::move(onAnswer);
-        bus_.connect(kPortal, requestPath_, QStringLiteral("org.freedesktop.portal.Request"),
-                     QStringLiteral("Response"), this, SLOT(onResponse(uint, QVariantMap)));
+        bus_.connect(kPortal, requestPath_, kRequest, QStringLiteral("Response"), this,
+                     SLOT(onResponse(uint, QVariantMap)));
         options.insert(QStringLiteral("handle_token"), handle);
         QDBusMessage call =
             QDBusMessage::createMethodCall(kPortal, kPortalPath, kScreenCast, method);
@@ -266,15 +265,20 @@ private:
         }
     }
 
+    // No more answers from the request under way, if there is one.
+    void stopListening() {
+        if (!requestPath_.isEmpty()) {
+            bus_.disconnect(kPortal, requestPath_, kRequest, QStringLiteral("Response"), this,
+                            SLOT(onResponse(uint, QVariantMap)));
+            requestPath_.clear();
+        }
+    }
+
     void endSession() {
         active_ = false;
         streams_.reset();
         store_.reset();
-        if (!requestPath_.isEmpty()) {
-            bus_.disconnect(kPortal, requestPath_, QStringLiteral("org.freedesktop.portal.Request"),
-                            QStringLiteral("Response"), this, SLOT(onResponse(uint, QVariantMap)));
-            requestPath_.clear();
-        }
+        stopListening();
         if (!session_.isEmpty()) {
             bus_.asyncCall(QDBusMessage::createMethodCall(
                 kPortal, session_, QStringLiteral("org.freedesktop.portal.Session"),
