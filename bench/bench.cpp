@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "form/form1.h"
-#include "sampler/screen_x11.h"
+#include "screen/x11/screen_x11.h"
 
 extern char** environ;
 

@@ -19,7 +19,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "sampler/screen_portal.h"
+#include "screen/wayland/screen_portal.h"
 
 namespace {
 

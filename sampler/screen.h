@@ -17,8 +17,9 @@ struct ScreenPoint {
 // Opaque to everyone but the platform's reader (an HDC on Windows).
 using ScreenHandle = void*;
 
-// The four things the sampler asks of a screen. One implementation per platform
-// (screen_x11.cpp, screen_win32.cpp); tests hand the window a fake.
+// The four things the sampler asks of a screen. One implementation per way of
+// reading it, a folder each under screen/ (x11, wayland, windows); tests hand
+// the window a fake.
 class Screen {
 public:
     virtual ~Screen() = default;

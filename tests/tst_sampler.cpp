@@ -8,10 +8,10 @@
 #include <fstream>
 #include <vector>
 
-#include "sampler/frame_store.h"
-#include "sampler/monitor_layout.h"
-#include "sampler/pixel_format.h"
-#include "sampler/restore_token.h"
+#include "core/monitor_layout.h"
+#include "screen/wayland/frame_store.h"
+#include "screen/wayland/restore_token.h"
+#include "screen/x11/pixel_format.h"
 
 using Bytes = std::vector<std::uint8_t>;
 Q_DECLARE_METATYPE(Bytes)

@@ -9,7 +9,7 @@
 #include <limits>
 
 #include "sampler/offsets.h"
-#include "sampler/screen_x11.h"
+#include "screen/x11/screen_x11.h"
 
 namespace {
 

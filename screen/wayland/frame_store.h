@@ -4,9 +4,9 @@
 #include <optional>
 #include <vector>
 
-#include "../core/colour.h"
-#include "monitor_layout.h"
-#include "screen.h"
+#include "core/colour.h"
+#include "core/monitor_layout.h"
+#include "sampler/screen.h"
 
 // The newest frame and cursor position of each monitor's stream, as a screen
 // cast delivers them, and what a tick reads from them. Nothing is copied: a

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "screen_portal.h"
-#include "screen_x11.h"
+#include "wayland/screen_portal.h"
+#include "x11/screen_x11.h"
 
 namespace {
 

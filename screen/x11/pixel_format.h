@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "../core/colour.h"
+#include "core/colour.h"
 
 // How the pixels of a Z-format image are laid out, as the X server reports it:
 // the depth, bits per pixel and scanline padding for that depth, the image byte

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "screen.h"
+#include "sampler/screen.h"
 
 namespace {
 

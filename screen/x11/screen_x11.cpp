@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor_layout.h"
+#include "core/monitor_layout.h"
 #include "pixel_format.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "screen.h"
+#include "sampler/screen.h"
 
 // The screen of a Wayland desktop, through its screen cast portal: every
 // monitor's PipeWire stream with the cursor as metadata, recorded only while

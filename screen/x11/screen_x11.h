@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "screen.h"
+#include "sampler/screen.h"
 
 // How the X11 reader fetches pixels: the 3 x 3 block around a tick's first read
 // in one request (what the program uses), or one request per pixel (kept for
