@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/monitor_layout.h"
+#include "sampler/offsets.h"
 #include "screen/wayland/frame_store.h"
 #include "screen/wayland/restore_token.h"
 #include "screen/x11/pixel_format.h"
@@ -24,7 +25,8 @@ private slots:
     void decode_data();
     void decode();
     void monitorLayout();
-    void screenCastFrames();
+    void screenCast_data();
+    void screenCast();
     void restoreToken();
 };
 
@@ -74,30 +76,127 @@ void TestSampler::monitorLayout() {
     QVERIFY(layout.contains(2147483647, 5));
 }
 
-// Two 2 x 2 monitors side by side as a screen cast places them: the left one's
-// frames BGRx with rows padded to 12 bytes, the right one's RGBx.
-void TestSampler::screenCastFrames() {
-    FrameStore store({{0, 0, 2, 2}, {2, 0, 2, 2}});
-    const Bytes left{0x56, 0x34, 0x12, 0, 0, 0, 0, 0, 9, 9, 9, 9,
-                     0,    0,    0,    0, 1, 2, 3, 0, 9, 9, 9, 9};
-    const Bytes right{0x12, 0x34, 0x56, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 0};
-    QCOMPARE(store.pixel(0, 0), kInvalidColour);  // no frame yet
-    QVERIFY(store.frameArrived(0, {left.data(), 2, 2, 12, FrameStore::Order::BGRx}));
-    QVERIFY(store.frameArrived(1, {right.data(), 2, 2, 8, FrameStore::Order::RGBx}));
-    QVERIFY(!store.frameArrived(0, {nullptr, 2, 2, 0, FrameStore::Order::RGBx}));  // cursor only
-    const int expected[][3] = {{0, 0, 0x563412}, {1, 1, 0x010203}, {2, 0, 0x563412},
-                               {3, 1, 0x030201}, {4, 0, -1},       {-1, 0, -1},
-                               {0, 2, -1}};
-    for (const auto& [x, y, colour] : expected) {
-        QCOMPARE(store.pixel(x, y), colour);
+// Screen cast streams as a desktop places them: logical geometry from the
+// portal, frames and cursor in each stream's own pixels. Each pixel holds its
+// own stream and position, so a read says where it was read.
+struct CastStream {
+    MonitorRect place;  // logical
+    int width, height;  // the frame's pixels
+    FrameStore::Order order;
+};
+struct Cursor {
+    int stream, x, y;  // x < 0 with valid false: the pointer left the monitor
+    bool valid;
+    int time;
+};
+struct Read {
+    int k;             // which of the nine
+    int stream, x, y;  // where it lands; stream -1: off every monitor
+};
+using Streams = std::vector<CastStream>;
+using Cursors = std::vector<Cursor>;
+using Reads = std::vector<Read>;
+Q_DECLARE_METATYPE(Streams)
+Q_DECLARE_METATYPE(Cursors)
+Q_DECLARE_METATYPE(Reads)
+
+static ColorValue shown(int stream, int x, int y) {
+    return packColour(x, y, stream << 6 | (x >> 8) << 3 | y >> 8);
+}
+
+void TestSampler::screenCast_data() {
+    QTest::addColumn<Streams>("streams");
+    QTest::addColumn<Cursors>("cursors");    // in the order they arrive
+    QTest::addColumn<QList<int>>("cursor");  // stream, x, y; empty: not known
+    QTest::addColumn<Reads>("crossings");    // the nine reads that leave the cursor's frame
+    constexpr auto B = FrameStore::Order::BGRx, R = FrameStore::Order::RGBx;
+    const Reads offRight{{2, -1, 0, 0}, {3, -1, 0, 0}, {5, -1, 0, 0}};
+    QTest::newRow("scale 2, bottom right")
+        << Streams{{{0, 0, 8, 6}, 16, 12, B}} << Cursors{{0, 15, 11, true, 1}}
+        << QList<int>{0, 15, 11}
+        << Reads{{2, -1, 0, 0}, {3, -1, 0, 0}, {4, -1, 0, 0}, {5, -1, 0, 0}, {8, -1, 0, 0}};
+    QTest::newRow("scale 1.5, right edge")
+        << Streams{{{0, 0, 10, 8}, 15, 12, R}} << Cursors{{0, 14, 6, true, 1}}
+        << QList<int>{0, 14, 6} << offRight;
+    // Scale 1 on the left, scale 2 on its right: a scale-1 pixel beside the edge
+    // overlaps two scale-2 rows, and the one nearest the cursor is read.
+    const Streams mixed{{{0, 0, 8, 6}, 8, 6, R}, {{8, 0, 8, 6}, 16, 12, B}};
+    QTest::newRow("mixed scales, from the scale-2 side")
+        << mixed << Cursors{{1, 0, 5, true, 1}} << QList<int>{1, 0, 5}
+        << Reads{{6, 0, 7, 2}, {7, 0, 7, 2}, {8, 0, 7, 3}};
+    QTest::newRow("mixed scales, from the scale-1 side")
+        << mixed << Cursors{{0, 7, 3, true, 1}} << QList<int>{0, 7, 3}
+        << Reads{{2, 1, 0, 5}, {3, 1, 0, 7}, {5, 1, 0, 8}};
+    // KDE Plasma's way: a monitor at 125 % at a logical origin below the other's top.
+    QTest::newRow("scale 1.25 at a logical origin")
+        << Streams{{{0, 0, 8, 8}, 8, 8, B}, {{8, 2, 8, 8}, 10, 10, B}}
+        << Cursors{{0, 0, 0, false, 1}, {1, 0, 0, true, 2}} << QList<int>{1, 0, 0}
+        << Reads{{1, -1, 0, 0}, {2, -1, 0, 0}, {6, 0, 7, 1}, {7, 0, 7, 2}, {8, 0, 7, 2}};
+    QTest::newRow("cursor at the frame's width")
+        << Streams{{{0, 0, 4, 4}, 4, 4, B}} << Cursors{{0, 4, 0, true, 1}} << QList<int>{}
+        << Reads{};
+    QTest::newRow("cursor at -1") << Streams{{{0, 0, 4, 4}, 4, 4, B}}
+                                  << Cursors{{0, -1, 2, true, 1}} << QList<int>{} << Reads{};
+    // The pointer went to a monitor that is not shared: where it was is no sample.
+    QTest::newRow("cursor marked invalid")
+        << mixed << Cursors{{0, 3, 3, true, 1}, {0, 3, 3, false, 2}} << QList<int>{} << Reads{};
+    // The stream thread met the right monitor's newer buffer first.
+    QTest::newRow("newest by the buffers' time")
+        << mixed << Cursors{{1, 6, 4, true, 5}, {0, 2, 2, true, 3}} << QList<int>{1, 6, 4}
+        << Reads{};
+}
+
+void TestSampler::screenCast() {
+    QFETCH(Streams, streams);
+    QFETCH(Cursors, cursors);
+    QFETCH(QList<int>, cursor);
+    QFETCH(Reads, crossings);
+    std::vector<MonitorRect> places;
+    std::vector<Bytes> frames;
+    for (const CastStream& c : streams) {
+        places.push_back(c.place);
     }
-    store.frameGone(1);  // its kept buffer taken back
-    QCOMPARE(store.pixel(2, 0), kInvalidColour);
-    QVERIFY(!store.cursor());  // until the pointer moves
-    store.cursorMoved(1, 1, 1);
-    store.cursorMoved(0, 3, 1);  // the left stream says only that it is not there
-    QCOMPARE(store.cursor()->x, 3);
-    QCOMPARE(store.cursor()->y, 1);
+    FrameStore store(places);
+    for (std::size_t i = 0; i < streams.size(); ++i) {
+        const CastStream& c = streams[i];
+        const int stride = c.width * 4 + 8;  // rows padded
+        Bytes& f = frames.emplace_back(std::size_t(stride) * c.height, 0xEE);
+        for (int y = 0; y < c.height; ++y) {
+            for (int x = 0; x < c.width; ++x) {
+                const ColorValue v = shown(int(i), x, y);
+                const int r = redOf(v), g = greenOf(v), b = blueOf(v);
+                std::uint8_t* p = &f[std::size_t(y) * stride + x * 4];
+                const bool bgr = c.order == FrameStore::Order::BGRx;
+                p[0] = bgr ? b : r, p[1] = g, p[2] = bgr ? r : b;
+            }
+        }
+        QVERIFY(!store.frameArrived(i, {nullptr, c.width, c.height, stride, c.order}));
+        QVERIFY(store.frameArrived(i, {f.data(), c.width, c.height, stride, c.order}));
+    }
+    for (const Cursor& c : cursors) {
+        store.cursorSeen(
+            std::size_t(c.stream),
+            c.valid ? std::optional<FrameStore::StreamPoint>({0, c.x, c.y}) : std::nullopt,
+            std::uint64_t(c.time));
+    }
+    const std::optional<FrameStore::StreamPoint> at = store.cursor();
+    const QList<int> where = at ? QList<int>{int(at->stream), at->x, at->y} : QList<int>{};
+    QCOMPARE(where, cursor);
+    if (!at) {
+        return;
+    }
+    for (int k = 0; k < kSwatchCount; ++k) {
+        const int x = at->x + kSampleOffsets[k].dx, y = at->y + kSampleOffsets[k].dy;
+        Read expected{k, int(at->stream), x, y};
+        for (const Read& r : crossings) {
+            expected = r.k == k ? r : expected;
+        }
+        QCOMPARE(store.pixel(*at, x, y), expected.stream < 0
+                                             ? kInvalidColour
+                                             : shown(expected.stream, expected.x, expected.y));
+    }
+    store.frameGone(at->stream);  // its kept buffer taken back
+    QCOMPARE(store.pixel(*at, at->x, at->y), kInvalidColour);
 }
 
 // Kept for the user alone, replaced whole; a damaged file is no token.

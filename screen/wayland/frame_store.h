@@ -6,12 +6,17 @@
 
 #include "core/colour.h"
 #include "core/monitor_layout.h"
-#include "sampler/screen.h"
 
 // The newest frame and cursor position of each monitor's stream, as a screen
 // cast delivers them, and what a tick reads from them. Nothing is copied: a
 // frame is the stream's own buffer, kept until a newer one replaces it. The
 // caller serialises access (the stream thread writes, the tick reads).
+//
+// Two kinds of coordinates meet here. The desktop places each monitor in its
+// logical coordinates; a stream's frames and cursor are in that stream's own
+// pixels, which on a scaled monitor are smaller (logical size x scale). A tick
+// reads physical pixels one apart, so it works in the cursor's stream's pixels
+// and goes through logical coordinates only to cross onto another monitor.
 class FrameStore {
 public:
     // How a frame's pixels are laid out: four bytes each, the fourth unused.
@@ -23,8 +28,15 @@ public:
         std::int32_t stride = 0;  // bytes from one row to the next
         Order order = Order::BGRx;
     };
+    // A point in one stream's own pixels.
+    struct StreamPoint {
+        std::size_t stream = 0;
+        std::int32_t x = 0;
+        std::int32_t y = 0;
+    };
 
-    // One monitor each, placed on the desktop as the screen cast says.
+    // One monitor each, placed on the desktop in logical coordinates, as the
+    // screen cast's portal says.
     explicit FrameStore(std::vector<MonitorRect> monitors);
 
     // A buffer's pixels: true where the store took them (the buffer is then kept
@@ -34,21 +46,32 @@ public:
     // The kept buffer is being taken back (the stream stopped or changed its
     // format): its pixels are gone until the next frame.
     void frameGone(std::size_t stream);
-    // The cursor moved, in the stream's own coordinates.
-    void cursorMoved(std::size_t stream, std::int32_t x, std::int32_t y);
+    // What a buffer's cursor metadata said, at the buffer's time (its
+    // presentation time: buffers of different streams compare by it). No
+    // position: the pointer is not on this stream's monitor.
+    void cursorSeen(std::size_t stream, std::optional<StreamPoint> at, std::uint64_t time);
 
-    // Where the cursor last was on the desktop, while it is known to be on a monitor.
-    std::optional<ScreenPoint> cursor() const;
-    // The colour at (x, y) on the desktop; -1 where no monitor's frame has it.
-    ColorValue pixel(std::int32_t x, std::int32_t y) const;
+    // Where the pointer is, in the pixels of the stream whose cursor is the
+    // newest, while that says it is on its monitor.
+    std::optional<StreamPoint> cursor() const;
+    // The colour at (x, y) in the pixels of the cursor's stream, a pixel or two
+    // from the cursor, which may lie past that stream's edges on a neighbouring
+    // monitor; -1 where no monitor's frame has it.
+    ColorValue pixel(const StreamPoint& cursor, std::int32_t x, std::int32_t y) const;
 
 private:
     struct Stream {
-        MonitorRect place;
+        MonitorRect place;  // logical
         Frame frame;
-        std::optional<ScreenPoint> cursor;  // on the desktop
-        std::uint64_t cursorSerial = 0;
+        std::int32_t width = 0;  // the stream's size in its own pixels, from its frames
+        std::int32_t height = 0;
+        std::optional<StreamPoint> cursor;
+        std::uint64_t cursorTime = 0;
+        std::uint64_t cursorSerial = 0;  // arrival order, where the times are equal
     };
+    std::optional<StreamPoint> crossTo(const StreamPoint& cursor, std::int32_t x,
+                                       std::int32_t y) const;
+
     std::vector<Stream> streams_;
     std::uint64_t serial_ = 0;
 };

@@ -73,10 +73,20 @@ void onProcess(void* data) {
     FrameStore& store = s->owner->store;
     while (pw_buffer* b = pw_stream_dequeue_buffer(s->stream)) {
         spa_buffer* buffer = b->buffer;
+        // The cursor in this stream's pixels; an invalid one (id 0) says the
+        // pointer is on no pixel of this monitor (its position is then stale).
+        // Streams' buffers are ordered by their presentation times.
         if (auto* cursor = static_cast<spa_meta_cursor*>(
-                spa_buffer_find_meta_data(buffer, SPA_META_Cursor, sizeof(spa_meta_cursor)));
-            cursor && spa_meta_cursor_is_valid(cursor)) {
-            store.cursorMoved(s->index, cursor->position.x, cursor->position.y);
+                spa_buffer_find_meta_data(buffer, SPA_META_Cursor, sizeof(spa_meta_cursor)))) {
+            const auto* header = static_cast<spa_meta_header*>(
+                spa_buffer_find_meta_data(buffer, SPA_META_Header, sizeof(spa_meta_header)));
+            const std::uint64_t time = header && header->pts > 0 ? std::uint64_t(header->pts) : 0;
+            store.cursorSeen(s->index,
+                             spa_meta_cursor_is_valid(cursor)
+                                 ? std::optional<FrameStore::StreamPoint>(
+                                       {s->index, cursor->position.x, cursor->position.y})
+                                 : std::nullopt,
+                             time);
         }
         const spa_data& d = buffer->datas[0];
         // Pixels only where the buffer holds every row the format says it has.

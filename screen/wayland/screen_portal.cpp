@@ -90,14 +90,16 @@ public:
         });
     }
 
+    // The tick works in the pixels of the stream the cursor is on: its reads are
+    // physical pixels one apart at any scale.
     void cursorPosition(ScreenPoint& point) override {
         if (!streams_) {
             return;
         }
         streams_->lock();
-        if (const std::optional<ScreenPoint> cursor = store_->cursor()) {
-            point = *cursor;
-            cursorKnown_ = true;
+        cursor_ = store_->cursor();
+        if (cursor_) {
+            point = {cursor_->x, cursor_->y};
         }
         streams_->unlock();
     }
@@ -113,7 +115,7 @@ public:
     }
 
     ColorValue pixel(ScreenHandle handle, std::int32_t x, std::int32_t y) override {
-        return handle == this && cursorKnown_ ? store_->pixel(x, y) : kInvalidColour;
+        return handle == this && cursor_ ? store_->pixel(*cursor_, x, y) : kInvalidColour;
     }
 
     // The tick is over: so is the recording, until the next sample is due. A
@@ -123,7 +125,7 @@ public:
         if (handle == this) {
             streams_->unlock();
         }
-        cursorKnown_ = false;
+        cursor_.reset();
         sampleDue_ = false;
         if (streams_) {
             endSession();
@@ -290,9 +292,9 @@ private:
     QDBusConnection bus_;
     std::string tokenPath_;
     bool cursorModesChecked_ = false;
-    bool active_ = false;     // a session is being set up or records
-    bool sampleDue_ = false;  // from expectSample() to the end of the tick
-    bool cursorKnown_ = false;
+    bool active_ = false;                            // a session is being set up or records
+    bool sampleDue_ = false;                         // from expectSample() to the end of the tick
+    std::optional<FrameStore::StreamPoint> cursor_;  // the tick's, in its stream's pixels
     int tokens_ = 0;
     QString requestPath_;
     std::function<void(const QVariantMap&)> onAnswer_;
