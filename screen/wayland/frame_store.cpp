@@ -90,20 +90,22 @@ void FrameStore::cursorSeen(std::size_t stream, std::optional<StreamPoint> at, s
 }
 
 std::optional<FrameStore::StreamPoint> FrameStore::cursor() const {
+    // A stream goes on giving a position while any of the cursor's picture
+    // overlaps its monitor: past its edge (or at its width) the pointer is on
+    // another monitor, whose stream has it on a pixel.
+    const auto onPixel = [](const Stream& s) {
+        return s.cursor && s.cursor->x >= 0 && s.cursor->y >= 0 && s.cursor->x < s.width &&
+               s.cursor->y < s.height;
+    };
     const Stream* newest = nullptr;
     for (const Stream& s : streams_) {
-        if (s.cursor &&
+        if (onPixel(s) &&
             (!newest || s.cursorTime > newest->cursorTime ||
              (s.cursorTime == newest->cursorTime && s.cursorSerial > newest->cursorSerial))) {
             newest = &s;
         }
     }
-    // A position past the frame's edge (or at its width) is on no pixel of it.
-    if (!newest || newest->cursor->x < 0 || newest->cursor->y < 0 ||
-        newest->cursor->x >= newest->width || newest->cursor->y >= newest->height) {
-        return std::nullopt;
-    }
-    return newest->cursor;
+    return newest ? newest->cursor : std::nullopt;
 }
 
 ColorValue FrameStore::pixel(const StreamPoint& cursor, std::int32_t x, std::int32_t y) const {

@@ -51,8 +51,8 @@ public:
     // position: the pointer is not on this stream's monitor.
     void cursorSeen(std::size_t stream, std::optional<StreamPoint> at, std::uint64_t time);
 
-    // Where the pointer is, in the pixels of the stream whose cursor is the
-    // newest, while that says it is on its monitor.
+    // Where the pointer is, in the pixels of the stream that last had it on one
+    // of its pixels; none while no stream has it there.
     std::optional<StreamPoint> cursor() const;
     // The colour at (x, y) in the pixels of the cursor's stream, a pixel or two
     // from the cursor, which may lie past that stream's edges on a neighbouring
