@@ -73,7 +73,8 @@ private:
 // The platform's own screen, read on a connection of the reader's own.
 std::unique_ptr<Screen> openSystemScreen();
 
-// Called before the toolkit starts: picks the window platform this build's
-// reader can see (on Linux the X11 one, since XWayland's root holds no pixels);
-// empty, or why the program cannot start there.
+// Called before the toolkit starts: picks the window platform that goes with
+// the screen this build reads (on Linux the X11 one where an X root is read,
+// a native Wayland window where the screen cast is); empty, or why the program
+// cannot start there.
 std::string prepareWindowPlatform();

@@ -25,6 +25,10 @@ bool xServerReachable() {
     return reached;
 }
 
+bool x11Readable() {
+    return openX11Screen(X11Reads::Block)->whyUnreadable().reason.empty();
+}
+
 }  // namespace
 
 std::unique_ptr<Screen> openSystemScreen() {
@@ -41,15 +45,16 @@ std::string prepareWindowPlatform() {
     if (chosen && std::strcmp(platform, "xcb") != 0) {
         return {};
     }
-    // Where there is an X server the window is its client, so that it stands on
-    // the screen the X11 reader reads; a Wayland desktop without one gets Qt's
-    // Wayland platform.
-    if (xServerReachable()) {
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
+    // A Wayland desktop read through its screen cast gets a native window, drawn
+    // at each monitor's own scale (an XWayland window is scaled up, blurred), and
+    // an X11 one where Qt has no Wayland platform. Where an X root is read, the
+    // window is its client, so that it stands on the screen the reader reads.
+    if (!chosen && waylandSession() && !x11Readable()) {
+        setenv("QT_QPA_PLATFORM", "wayland;xcb", 1);
         return {};
     }
-    if (!chosen && waylandSession()) {
-        setenv("QT_QPA_PLATFORM", "wayland", 1);
+    if (xServerReachable()) {
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
         return {};
     }
     // Said plainly, as X11 programs do, instead of the toolkit's abort.

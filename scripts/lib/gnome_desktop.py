@@ -7,7 +7,7 @@ import dbus
 import gi
 
 gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi  # noqa: E402
+from gi.repository import Atspi, GLib  # noqa: E402
 
 MUTTER = "org.gnome.Mutter.RemoteDesktop"
 
