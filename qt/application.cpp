@@ -9,11 +9,13 @@
 #include <string_view>
 
 #include "../form/design.h"
+#include "screen/wayland/restore_token.h"
 #include "version.h"
 
 namespace {
 
 const QString kName = QStringLiteral("pixel-sampler");
+constexpr const char* kForget = "--forget-screen-approval";
 
 // The options every Qt program takes (QGuiApplication, QApplication and the X11
 // platform), with one dash or two; a value follows where `takesValue`. A desktop
@@ -69,13 +71,15 @@ int refuse(const std::string& error) {
 }  // namespace
 
 std::optional<int> answerCommandLine(int argc, char* argv[]) {
-    bool help = false, version = false;
+    bool help = false, version = false, forget = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
             help = true;
         } else if (arg == "-v" || arg == "--version") {
             version = true;
+        } else if (arg == kForget) {
+            forget = true;
         } else if (const QtOption* option = qtOption(arg); !option) {
             // Named as written, dashes and all.
             return refuse(arg.starts_with('-') && arg != "-"
@@ -90,6 +94,13 @@ std::optional<int> answerCommandLine(int argc, char* argv[]) {
                 setenv(option->environment, argv[i], 1);
             }
         }
+    }
+    if (forget && !help && !version) {
+        if (const std::string why = forgetRestoreToken(restoreTokenPath()); !why.empty()) {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(kName), why.c_str());
+            return 1;
+        }
+        return 0;
     }
     if (!help && !version) {
         return std::nullopt;
@@ -112,6 +123,9 @@ std::optional<int> answerCommandLine(int argc, char* argv[]) {
     parser.addOption(
         {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Displays this help.")});
     parser.addVersionOption();
+    parser.addOption({QString::fromUtf8(kForget + 2),
+                      QStringLiteral("Forgets the desktop's approval to share the screen (Wayland); "
+                                     "the next sample asks again.")});
     std::fputs(qPrintable(parser.helpText()), stdout);
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "form1_window.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -77,6 +78,11 @@ Form1Window::Form1Window(std::unique_ptr<Screen> screen, QWidget* parent)
 
     setTabOrder(lstRGB, Command1);
     lstRGB->setFocus();
+
+    // So that the desktop's dialog for sharing the screen stands over this window.
+    if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
+        screen_->parentWindow = "x11:" + QString::number(winId(), 16).toStdString();
+    }
 
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(design::kTimerIntervalMs);

@@ -42,6 +42,9 @@ public:
     // Called when whyUnreadable() has something new to say after start-up
     // (a screen cast the user declined, say); on the window's thread.
     std::function<void()> problemFound;
+    // The program's window, as the desktop's dialogs name the window they stand
+    // over ("x11:1e00003"); set by the front end, empty where there is no such name.
+    std::string parentWindow;
 
     // A sample is due when Timer1 next fires: a reader that has to ask for the
     // screen first (a screen cast) starts now. The lease that ends the tick ends it.

@@ -2,7 +2,9 @@
 // use, and the monitor layout with monitors they cannot set.
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 #include <fstream>
@@ -195,18 +197,38 @@ void TestSampler::screenCast() {
     QCOMPARE(store.pixel(*at, at->x, at->y), kInvalidColour);
 }
 
-// Kept for the user alone, replaced whole; a damaged file is no token.
+// Kept for the user alone, replaced whole, in folders of the user's alone; a
+// damaged, planted or foreign file is no token, and nothing at the path is
+// followed or waited on.
 void TestSampler::restoreToken() {
     QTemporaryDir home;
-    const std::string path = home.path().toStdString() + "/state/pixel-sampler/token";
+    const std::string root = home.path().toStdString(), folder = root + "/state/pixel-sampler";
+    const std::string path = folder + "/token";
+    qputenv("HOME", "");
+    qunsetenv("XDG_STATE_HOME");
+    QCOMPARE(restoreTokenPath(), std::string());  // an empty HOME is no home
+    qputenv("HOME", home.path().toUtf8());
+    QCOMPARE(restoreTokenPath(), root + "/.local/state/pixel-sampler/screen-cast-token");
     QCOMPARE(loadRestoreToken(path), std::string());
-    QVERIFY(saveRestoreToken(path, "5f1b-77c0_a.2"));
+    QCOMPARE(saveRestoreToken(path, "5f1b-77c0_a.2"), std::string());
     QCOMPARE(loadRestoreToken(path), std::string("5f1b-77c0_a.2"));
-    struct stat file {};
+    struct stat file {}, dir {};
     QVERIFY(stat(path.c_str(), &file) == 0 && (file.st_mode & 0777) == 0600);
+    QVERIFY(stat(folder.c_str(), &dir) == 0 && (dir.st_mode & 0777) == 0700);
+    QCOMPARE(QDir(QString::fromStdString(folder)).count(), 3u);  // no temporary file left
     std::ofstream(path) << std::string("5f1b\0\xff{", 7);
     QCOMPARE(loadRestoreToken(path), std::string());
-    QVERIFY(!saveRestoreToken(path, "a b"));
+    QVERIFY(!saveRestoreToken(path, "a b").empty());
+    // A link or a pipe planted at the token's name.
+    QCOMPARE(forgetRestoreToken(path), std::string());
+    QVERIFY(symlink("/etc/hostname", path.c_str()) == 0);
+    QCOMPARE(loadRestoreToken(path), std::string());
+    QCOMPARE(forgetRestoreToken(path), std::string());
+    QVERIFY(mkfifo(path.c_str(), 0600) == 0);
+    QCOMPARE(loadRestoreToken(path), std::string());
+    // A folder others may write to is not used.
+    chmod(folder.c_str(), 0777);
+    QCOMPARE(saveRestoreToken(path, "5f1b"), folder + " is not the user's alone");
 }
 
 QTEST_APPLESS_MAIN(TestSampler)

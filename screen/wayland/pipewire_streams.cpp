@@ -6,9 +6,13 @@
 #include <fcntl.h>
 #include <pipewire/pipewire.h>
 #include <spa/buffer/meta.h>
+#include <spa/utils/result.h>
 #include <spa/param/video/format-utils.h>
 #include <spa/pod/builder.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "frame_store.h"
 
@@ -33,12 +37,23 @@ struct Stream {
 
 struct PipeWireStreams::Impl {
     FrameStore& store;
+    Failed failed;
+    bool said = false;
+    std::string problem;
     pw_thread_loop* loop = nullptr;
     pw_context* context = nullptr;
     pw_core* core = nullptr;
+    spa_hook coreListener{};
     std::vector<std::unique_ptr<Stream>> streams;
 
-    explicit Impl(FrameStore& s) : store(s) {}
+    Impl(FrameStore& s, Failed f) : store(s), failed(std::move(f)) {}
+
+    void fail(const std::string& why) {
+        if (!said) {
+            said = true;
+            failed(why);
+        }
+    }
 };
 
 namespace {
@@ -68,6 +83,31 @@ void onParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
     pw_stream_update_params(s->stream, params, 3);
 }
 
+// A stream that fails, or that the producer ends (its node gone), takes the
+// screen with it; so does one whose format could not be agreed.
+void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const char* error) {
+    auto* s = static_cast<Stream*>(data);
+    if (state == PW_STREAM_STATE_ERROR) {
+        s->owner->fail(error ? error : "stream error");
+    } else if (state == PW_STREAM_STATE_UNCONNECTED) {
+        s->owner->fail("the stream ended");
+    }
+}
+
+void onCoreError(void* data, std::uint32_t id, int, int result, const char* message) {
+    auto* impl = static_cast<PipeWireStreams::Impl*>(data);
+    if (id == PW_ID_CORE) {
+        impl->fail(std::string(message ? message : "") + " (" + spa_strerror(result) + ")");
+    }
+}
+
+const pw_core_events kCoreEvents = [] {
+    pw_core_events events{};
+    events.version = PW_VERSION_CORE_EVENTS;
+    events.error = onCoreError;
+    return events;
+}();
+
 void onProcess(void* data) {
     auto* s = static_cast<Stream*>(data);
     FrameStore& store = s->owner->store;
@@ -90,8 +130,8 @@ void onProcess(void* data) {
         }
         const spa_data& d = buffer->datas[0];
         // Pixels only where the buffer holds every row the format says it has.
-        const bool pixels = d.data && d.chunk && d.chunk->size > 0 && d.chunk->stride > 0 &&
-                            !(d.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) &&
+        const bool pixels = buffer->n_datas > 0 && d.data && d.chunk && d.chunk->size > 0 &&
+                            d.chunk->stride > 0 && !(d.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) &&
                             std::uint64_t(d.chunk->offset) +
                                     std::uint64_t(d.chunk->stride) * s->format.size.height <=
                                 d.maxsize;
@@ -125,6 +165,7 @@ void onRemoveBuffer(void* data, pw_buffer* buffer) {
 const pw_stream_events kStreamEvents = [] {
     pw_stream_events events{};
     events.version = PW_VERSION_STREAM_EVENTS;
+    events.state_changed = onStateChanged;
     events.param_changed = onParamChanged;
     events.process = onProcess;
     events.remove_buffer = onRemoveBuffer;
@@ -133,18 +174,26 @@ const pw_stream_events kStreamEvents = [] {
 
 }  // namespace
 
-PipeWireStreams::PipeWireStreams(int fd, const std::vector<std::uint32_t>& nodes, FrameStore& store)
-    : impl_(std::make_unique<Impl>(store)) {
+PipeWireStreams::PipeWireStreams(int fd, const std::vector<std::uint32_t>& nodes, FrameStore& store,
+                                 Failed failed)
+    : impl_(std::make_unique<Impl>(store, std::move(failed))) {
     pw_init(nullptr, nullptr);
     impl_->loop = pw_thread_loop_new("pixel-sampler", nullptr);
-    impl_->context = pw_context_new(pw_thread_loop_get_loop(impl_->loop), nullptr, 0);
+    impl_->context =
+        impl_->loop ? pw_context_new(pw_thread_loop_get_loop(impl_->loop), nullptr, 0) : nullptr;
     if (!impl_->context || pw_thread_loop_start(impl_->loop) < 0) {
         close(fd);
+        impl_->problem = "cannot start PipeWire";
         return;
     }
     pw_thread_loop_lock(impl_->loop);
     impl_->core = pw_context_connect_fd(impl_->context, fd, nullptr, 0);  // takes the fd
-    for (std::size_t i = 0; impl_->core && i < nodes.size(); ++i) {
+    if (!impl_->core) {
+        impl_->problem = std::string("cannot reach the screen cast's PipeWire: ") + strerror(errno);
+    } else {
+        pw_core_add_listener(impl_->core, &impl_->coreListener, &kCoreEvents, impl_.get());
+    }
+    for (std::size_t i = 0; impl_->core && impl_->problem.empty() && i < nodes.size(); ++i) {
         auto s = std::make_unique<Stream>();
         s->owner = impl_.get();
         s->index = i;
@@ -152,6 +201,10 @@ PipeWireStreams::PipeWireStreams(int fd, const std::vector<std::uint32_t>& nodes
             pw_stream_new(impl_->core, "pixel-sampler",
                           pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,
                                             "Capture", PW_KEY_MEDIA_ROLE, "Screen", nullptr));
+        if (!s->stream) {
+            impl_->problem = std::string("cannot make a PipeWire stream: ") + strerror(errno);
+            break;
+        }
         pw_stream_add_listener(s->stream, &s->listener, &kStreamEvents, s.get());
         std::uint8_t buffer[1024];
         spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof buffer);
@@ -166,11 +219,15 @@ PipeWireStreams::PipeWireStreams(int fd, const std::vector<std::uint32_t>& nodes
                                    SPA_VIDEO_FORMAT_RGBA),
             SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&most, &least, &most),
             SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&none, &none, &fastest)));
-        pw_stream_connect(
+        const int connected = pw_stream_connect(
             s->stream, PW_DIRECTION_INPUT, nodes[i],
             static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS),
             &format, 1);
         impl_->streams.push_back(std::move(s));
+        if (connected < 0) {
+            impl_->problem = std::string("cannot connect to the screen cast's stream: ") +
+                             spa_strerror(connected);
+        }
     }
     pw_thread_loop_unlock(impl_->loop);
 }
@@ -180,9 +237,11 @@ PipeWireStreams::~PipeWireStreams() {
         pw_thread_loop_stop(impl_->loop);
     }
     for (auto& s : impl_->streams) {
-        pw_stream_destroy(s->stream);  // held buffers go with it
+        spa_hook_remove(&s->listener);  // no word of a stream ended on purpose
+        pw_stream_destroy(s->stream);   // held buffers go with it
     }
     if (impl_->core) {
+        spa_hook_remove(&impl_->coreListener);
         pw_core_disconnect(impl_->core);
     }
     if (impl_->context) {
@@ -193,8 +252,8 @@ PipeWireStreams::~PipeWireStreams() {
     }
 }
 
-bool PipeWireStreams::connected() const {
-    return impl_->core != nullptr;
+std::string PipeWireStreams::problem() const {
+    return impl_->problem;
 }
 
 void PipeWireStreams::lock() {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 class FrameStore;
@@ -9,15 +11,23 @@ class FrameStore;
 // The screen cast's PipeWire streams, one per monitor, on a loop thread of
 // their own: every buffer's cursor position and newest pixels go into the
 // frame store. lock() keeps the loop thread out while a tick reads the store.
+// A stream or connection in error, a stream that ends, or a format that cannot
+// be agreed is said once through `failed`.
 class PipeWireStreams {
 public:
+    // What went wrong, in PipeWire's words where it has them; called once, on
+    // the loop thread.
+    using Failed = std::function<void(const std::string&)>;
+
     // `fd` is the portal's PipeWire remote, taken over; `nodes` by stream.
-    PipeWireStreams(int fd, const std::vector<std::uint32_t>& nodes, FrameStore& store);
+    PipeWireStreams(int fd, const std::vector<std::uint32_t>& nodes, FrameStore& store,
+                    Failed failed);
     ~PipeWireStreams();
     PipeWireStreams(const PipeWireStreams&) = delete;
     PipeWireStreams& operator=(const PipeWireStreams&) = delete;
 
-    bool connected() const;
+    // Empty, or why the streams could not even be set up.
+    std::string problem() const;
     void lock();
     void unlock();
 

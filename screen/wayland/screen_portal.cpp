@@ -3,6 +3,12 @@
 // Response signal of a request object whose path follows from our token, so
 // the signal is subscribed to before the call. Nothing here waits: the answers
 // come through the window's event loop.
+//
+// A session lives from a sample becoming due to its tick. Every step but the
+// user's dialog has a time limit; the portal leaving the bus, the session
+// closed from the desktop, a stream's failure or any error ends the session,
+// and the next press starts afresh. An answer that comes after the tick ends
+// the session instead of going on (an approval given then is still kept).
 
 #include "screen_portal.h"
 
@@ -13,9 +19,12 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 #include <QDBusUnixFileDescriptor>
 #include <QObject>
 #include <QPoint>
+#include <QTimer>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -29,8 +38,14 @@ const QString kPortal = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kScreenCast = QStringLiteral("org.freedesktop.portal.ScreenCast");
 const QString kRequest = QStringLiteral("org.freedesktop.portal.Request");
+const QString kSession = QStringLiteral("org.freedesktop.portal.Session");
 constexpr unsigned kMonitors = 1, kCursorAsMetadata = 4, kPersistent = 2;
 constexpr unsigned kDeclined = 1;
+// Cursor metadata came with version 2, approvals that are kept with version 4.
+constexpr unsigned kLeastVersion = 4;
+// Long enough for a portal started on demand on a busy machine, short enough
+// that a portal that never answers is said while the user still waits.
+constexpr int kStepLimitMs = 10000;
 
 // What stands in the way, for standard error and for the window.
 const Screen::Unreadable kNoPortal{
@@ -52,12 +67,52 @@ const Screen::Unreadable kFailed{
     "the desktop's screen cast failed",
     "Skrivbordets skärmdelning misslyckades, så rutorna behåller sina färger.\n\nTryck på "
     "knappen för att försöka igen."};
+const Screen::Unreadable kPortalGone{
+    "the desktop's screen cast portal went away",
+    "Skrivbordets tjänst för skärmdelning avslutades, så rutorna behåller sina färger.\n\nTryck "
+    "på knappen för att försöka igen."};
+const Screen::Unreadable kNoAnswer{
+    "the desktop's screen cast portal did not answer",
+    "Skrivbordets tjänst för skärmdelning svarade inte, så rutorna behåller sina färger.\n\nTryck "
+    "på knappen för att försöka igen."};
+const Screen::Unreadable kStopped{
+    "sharing the screen was stopped from the desktop",
+    "Skärmdelningen stoppades från skrivbordet, så rutorna behåller sina färger.\n\nTryck på "
+    "knappen för att dela skärmen igen."};
+
+Screen::Unreadable tooOld(unsigned version) {
+    const std::string v = std::to_string(version);
+    return {"this desktop's screen cast portal is too old (version " + v + ", " +
+                std::to_string(kLeastVersion) + " or later is needed)",
+            "Skrivbordets tjänst för skärmdelning är för gammal (version " + v + ", minst " +
+                std::to_string(kLeastVersion) +
+                " behövs), så rutorna behåller sina färger.\n\nUppdatera xdg-desktop-portal, "
+                "eller logga in i en X11-session."};
+}
+
+Screen::Unreadable streamFailed(const std::string& words) {
+    return {"the screen cast's stream failed: " + words,
+            "Skrivbordets skärmdelning misslyckades (" + words +
+                "), så rutorna behåller sina färger.\n\nTryck på knappen för att försöka igen."};
+}
 
 class PortalScreen final : public QObject, public Screen {
     Q_OBJECT
 
 public:
-    PortalScreen() : bus_(QDBusConnection::sessionBus()), tokenPath_(restoreTokenPath()) {}
+    PortalScreen() : bus_(QDBusConnection::sessionBus()), tokenPath_(restoreTokenPath()) {
+        stepLimit_.setSingleShot(true);
+        stepLimit_.setInterval(kStepLimitMs);
+        connect(&stepLimit_, &QTimer::timeout, this, [this] { fail(kNoAnswer); });
+        // An upgrade or a crash of the portal takes its sessions and dialogs with it.
+        auto* watcher = new QDBusServiceWatcher(kPortal, bus_,
+                                                QDBusServiceWatcher::WatchForUnregistration, this);
+        connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
+            if (active_) {
+                fail(kPortalGone);
+            }
+        });
+    }
     ~PortalScreen() override { endSession(); }
 
     void expectSample() override {
@@ -66,26 +121,31 @@ public:
             return;  // asking, or recording already
         }
         active_ = true;
+        tokenRefused_ = false;
         problem_ = {};
-        if (cursorModesChecked_) {
+        if (portalChecked_) {
             createSession();
             return;
         }
-        // Is there a portal, and does it tell where the cursor is?
+        // Is there a portal, new enough, and does it tell where the cursor is?
         QDBusMessage get = QDBusMessage::createMethodCall(
             kPortal, kPortalPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-            QStringLiteral("Get"));
-        get << kScreenCast << QStringLiteral("AvailableCursorModes");
-        whenAnswered(bus_.asyncCall(get), [this](const QDBusMessage& reply) {
+            QStringLiteral("GetAll"));
+        get << kScreenCast;
+        step(bus_.asyncCall(get), [this](const QDBusMessage& reply) {
             if (reply.type() == QDBusMessage::ErrorMessage) {
                 return fail(kNoPortal);
             }
-            const unsigned modes =
-                reply.arguments().value(0).value<QDBusVariant>().variant().toUInt();
-            if (!(modes & kCursorAsMetadata)) {
+            const QVariantMap properties = qdbus_cast<QVariantMap>(reply.arguments().value(0));
+            const unsigned version = properties.value(QStringLiteral("version")).toUInt();
+            if (version < kLeastVersion) {
+                return fail(tooOld(version));
+            }
+            if (!(properties.value(QStringLiteral("AvailableCursorModes")).toUInt() &
+                  kCursorAsMetadata)) {
                 return fail(kNoCursor);
             }
-            cursorModesChecked_ = true;
+            portalChecked_ = true;
             createSession();
         });
     }
@@ -119,8 +179,8 @@ public:
     }
 
     // The tick is over: so is the recording, until the next sample is due. A
-    // dialog the user is still answering stays up: an approval is kept for the
-    // next press.
+    // dialog the user is still answering stays up: its answer ends the session,
+    // and an approval is kept for the next press.
     void release(ScreenHandle handle) override {
         if (handle == this) {
             streams_->unlock();
@@ -137,19 +197,45 @@ public:
 private slots:
     void onResponse(uint code, const QVariantMap& results) {
         stopListening();
+        stepLimit_.stop();
         const auto next = std::move(onAnswer_);
         if (code != 0) {
-            return fail(code == kDeclined ? kDeclinedByUser : kFailed);
+            // Declined by the user (1), or ended some other way (2): a kept
+            // approval the portal refuses ends that way.
+            return code == kDeclined ? fail(kDeclinedByUser) : requestFailed();
+        }
+        // Kept at once, whenever it comes: the program may be ended by a signal at any time.
+        if (const QString approval = results.value(QStringLiteral("restore_token")).toString();
+            !approval.isEmpty()) {
+            if (const std::string why = saveRestoreToken(tokenPath_, approval.toStdString());
+                !why.empty()) {
+                std::fprintf(stderr,
+                             "pixel-sampler: the approval to share the screen is not kept: %s\n",
+                             why.c_str());
+            }
+        }
+        if (!sampleDue_) {
+            return endSession();  // the tick has passed: nothing to record for
         }
         next(results);
     }
 
+    void onSessionClosed() {
+        if (active_) {
+            fail(kStopped);
+        }
+    }
+
 private:
     void createSession() {
+        tokenSent_ = false;
         request(QStringLiteral("CreateSession"), {},
                 {{QStringLiteral("session_handle_token"), token()}},
                 [this](const QVariantMap& results) {
                     session_ = results.value(QStringLiteral("session_handle")).toString();
+                    // The user may stop sharing from the desktop's indicator.
+                    bus_.connect(kPortal, session_, kSession, QStringLiteral("Closed"), this,
+                                 SLOT(onSessionClosed()));
                     selectSources();
                 });
     }
@@ -159,7 +245,9 @@ private:
                             {QStringLiteral("multiple"), true},
                             {QStringLiteral("cursor_mode"), kCursorAsMetadata},
                             {QStringLiteral("persist_mode"), kPersistent}};
-        if (const std::string saved = loadRestoreToken(tokenPath_); !saved.empty()) {
+        const std::string saved = tokenRefused_ ? std::string() : loadRestoreToken(tokenPath_);
+        tokenSent_ = !saved.empty();
+        if (tokenSent_) {
             options.insert(QStringLiteral("restore_token"), QString::fromStdString(saved));
         }
         request(QStringLiteral("SelectSources"), {QVariant::fromValue(QDBusObjectPath(session_))},
@@ -167,20 +255,15 @@ private:
     }
 
     void startCast() {
-        request(QStringLiteral("Start"),
-                {QVariant::fromValue(QDBusObjectPath(session_)), QString()}, {},
-                [this](const QVariantMap& results) {
-                    // Kept at once: the program may be ended by a signal at any time.
-                    const QString token = results.value(QStringLiteral("restore_token")).toString();
-                    if (!token.isEmpty()) {
-                        saveRestoreToken(tokenPath_, token.toStdString());
-                    }
-                    if (sampleDue_) {
-                        openStreams(results.value(QStringLiteral("streams")));
-                    } else {
-                        endSession();
-                    }
-                });
+        // Only the user's dialog may take its time: the limit ends with the call's reply.
+        request(
+            QStringLiteral("Start"),
+            {QVariant::fromValue(QDBusObjectPath(session_)), QString::fromStdString(parentWindow)},
+            {},
+            [this](const QVariantMap& results) {
+                openStreams(results.value(QStringLiteral("streams")));
+            },
+            /*dialog=*/true);
     }
 
     void openStreams(const QVariant& streams) {
@@ -203,16 +286,28 @@ private:
         QDBusMessage open = QDBusMessage::createMethodCall(kPortal, kPortalPath, kScreenCast,
                                                            QStringLiteral("OpenPipeWireRemote"));
         open << QVariant::fromValue(QDBusObjectPath(session_)) << QVariantMap();
-        whenAnswered(bus_.asyncCall(open), [this, monitors, nodes](const QDBusMessage& reply) {
+        step(bus_.asyncCall(open), [this, monitors, nodes](const QDBusMessage& reply) {
             const auto fd = reply.arguments().value(0).value<QDBusUnixFileDescriptor>();
-            if (reply.type() == QDBusMessage::ErrorMessage || !fd.isValid() || session_.isEmpty()) {
+            if (reply.type() == QDBusMessage::ErrorMessage || !fd.isValid()) {
                 return fail(kFailed);
             }
+            if (!sampleDue_) {
+                return endSession();
+            }
             store_ = std::make_unique<FrameStore>(monitors);
+            // The stream thread's word comes to this thread, for this session only.
+            const int session = sessions_;
             streams_ = std::make_unique<PipeWireStreams>(
-                fcntl(fd.fileDescriptor(), F_DUPFD_CLOEXEC, 3), nodes, *store_);
-            if (!streams_->connected()) {
-                fail(kFailed);
+                fcntl(fd.fileDescriptor(), F_DUPFD_CLOEXEC, 3), nodes, *store_,
+                [this, session](const std::string& words) {
+                    QMetaObject::invokeMethod(this, [this, session, words] {
+                        if (session == sessions_ && active_) {
+                            fail(streamFailed(words));
+                        }
+                    });
+                });
+            if (const std::string why = streams_->problem(); !why.empty()) {
+                fail(streamFailed(why));
             }
         });
     }
@@ -228,7 +323,7 @@ private:
 
     // A portal method whose answer is the Response signal of a request object.
     void request(const QString& method, QList<QVariant> arguments, QVariantMap options,
-                 std::function<void(const QVariantMap&)> onAnswer) {
+                 std::function<void(const QVariantMap&)> onAnswer, bool dialog = false) {
         const QString handle = token();
         QString sender = bus_.baseService().mid(1);
         sender.replace('.', '_');
@@ -241,20 +336,46 @@ private:
         QDBusMessage call =
             QDBusMessage::createMethodCall(kPortal, kPortalPath, kScreenCast, method);
         call.setArguments(arguments << options);
-        whenAnswered(bus_.asyncCall(call), [this](const QDBusMessage& reply) {
+        step(bus_.asyncCall(call), [this, dialog](const QDBusMessage& reply) {
             if (reply.type() == QDBusMessage::ErrorMessage) {
-                fail(kFailed);
+                return requestFailed();
+            }
+            if (!dialog) {
+                stepLimit_.start();  // and now for the Response
             }
         });
     }
 
-    void whenAnswered(const QDBusPendingCall& call, std::function<void(const QDBusMessage&)> then) {
+    // A call of this session, answered within the time limit or not at all.
+    void step(const QDBusPendingCall& call, std::function<void(const QDBusMessage&)> then) {
+        stepLimit_.start();
         auto* watcher = new QDBusPendingCallWatcher(call, this);
+        const int session = sessions_;
         connect(watcher, &QDBusPendingCallWatcher::finished, this,
-                [then = std::move(then)](QDBusPendingCallWatcher* w) {
-                    then(w->reply());
+                [this, session, then = std::move(then)](QDBusPendingCallWatcher* w) {
                     w->deleteLater();
+                    if (session == sessions_ && active_) {
+                        stepLimit_.stop();
+                        then(w->reply());
+                    }
                 });
+    }
+
+    // A request failed: where it carried a kept approval, the portal may have
+    // refused that (another portal version's, a damaged file): it is forgotten
+    // and the desktop asked afresh, once.
+    void requestFailed() {
+        if (tokenSent_ && !tokenRefused_) {
+            tokenRefused_ = true;
+            forgetRestoreToken(tokenPath_);
+            std::fprintf(stderr,
+                         "pixel-sampler: the desktop refused the kept approval to share "
+                         "the screen; asking again\n");
+            endSession();
+            active_ = true;
+            return createSession();
+        }
+        fail(kFailed);
     }
 
     QString token() { return QStringLiteral("pixel_sampler_%1").arg(++tokens_); }
@@ -278,24 +399,31 @@ private:
 
     void endSession() {
         active_ = false;
+        ++sessions_;  // answers still on their way are for a session that is gone
+        stepLimit_.stop();
         streams_.reset();
         store_.reset();
         stopListening();
         if (!session_.isEmpty()) {
-            bus_.asyncCall(QDBusMessage::createMethodCall(
-                kPortal, session_, QStringLiteral("org.freedesktop.portal.Session"),
-                QStringLiteral("Close")));
+            bus_.disconnect(kPortal, session_, kSession, QStringLiteral("Closed"), this,
+                            SLOT(onSessionClosed()));
+            bus_.asyncCall(QDBusMessage::createMethodCall(kPortal, session_, kSession,
+                                                          QStringLiteral("Close")));
             session_.clear();
         }
     }
 
     QDBusConnection bus_;
     std::string tokenPath_;
-    bool cursorModesChecked_ = false;
-    bool active_ = false;                            // a session is being set up or records
-    bool sampleDue_ = false;                         // from expectSample() to the end of the tick
+    QTimer stepLimit_;
+    bool portalChecked_ = false;
+    bool active_ = false;     // a session is being set up or records
+    bool sampleDue_ = false;  // from expectSample() to the end of the tick
+    bool tokenSent_ = false;
+    bool tokenRefused_ = false;
     std::optional<FrameStore::StreamPoint> cursor_;  // the tick's, in its stream's pixels
     int tokens_ = 0;
+    int sessions_ = 0;
     QString requestPath_;
     std::function<void(const QVariantMap&)> onAnswer_;
     QString session_;
