@@ -1,7 +1,7 @@
 // Figures for the screen cast reader, on a GNOME (Wayland) desktop whose pointer
-// another process keeps moving at 60 Hz (bench/move-pointer, which also writes
-// where it last put the pointer), the approval given once before the rounds that
-// count; medians of several rounds:
+// another process keeps moving at 60 Hz (bench/move-pointer, which rests it where
+// the file named says), the approval given once before the rounds that count;
+// medians of several rounds:
 //   portal_first_frame_ms            a sample becoming due to the first frame with
 //                                    the cursor, the token already stored
 //   portal_pending_desktop_cpu_ms    CPU time of the compositor, PipeWire,
@@ -10,15 +10,14 @@
 //                                    the tick), and the same with nothing pending
 //   portal_pending_rss_delta_mib     the program's peak resident memory while a
 //                                    sample is pending, less its idle one
-//   portal_lost_moves                ticks whose cursor is not one the pointer had
-//                                    in the last 100 ms, of 20
+//   portal_lost_moves                ticks whose cursor is not where the pointer
+//                                    came to rest half a second before, of 20
 //   pixel-sampler-portal-bench POINTER_FILE
 
 #include <dirent.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -89,7 +88,7 @@ double residentMiB() {
 double untilFirstFrame(Screen& screen, int limitMs) {
     QElapsedTimer clock;
     clock.start();
-    screen.expectSample();
+    screen.expectSample(2000);
     for (;;) {
         // The cursor is known once a buffer has told it; then the tick's reads.
         ScreenPoint cursor{INT32_MIN, INT32_MIN};
@@ -106,32 +105,29 @@ double untilFirstFrame(Screen& screen, int limitMs) {
 }
 
 // A pending sample like the program's: due, 2.2 s of events (the peak resident
-// memory noted), then the tick. Whether its cursor is one the pointer had lately.
-bool pendingSample(Screen& screen, const char* pointerFile, double& peakMiB) {
-    screen.expectSample();
+// memory noted), the last half second with the pointer resting at `rest`, then
+// the tick. Whether its cursor is where the pointer rests.
+bool pendingSample(Screen& screen, const char* pointerFile, ScreenPoint rest, double& peakMiB) {
+    screen.expectSample(2000);
     for (int ms = 0; ms < 2200; ms += 50) {
+        if (ms == 1700) {
+            std::ofstream(pointerFile) << rest.x << ' ' << rest.y << '\n';
+        }
         runEvents(50);
         peakMiB = std::max(peakMiB, residentMiB());
     }
     ScreenPoint cursor{INT32_MIN, INT32_MIN};
     screen.cursorPosition(cursor);
     ScreenLease(screen).pixel(cursor.x, cursor.y);
-    // move-pointer's last moves, one a line: milliseconds since the epoch, x, y.
-    std::ifstream moves(pointerFile);
-    const double now = QDateTime::currentMSecsSinceEpoch();
-    double when = 0, x = 0, y = 0;
-    bool recent = false;
-    while (moves >> when >> x >> y) {
-        recent |= now - when < 100 && int(x) == cursor.x && int(y) == cursor.y;
-    }
-    return recent;
+    std::remove(pointerFile);
+    return cursor.x == rest.x && cursor.y == rest.y;
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    const char* pointerFile = argc > 1 ? argv[1] : "/dev/null";
+    const char* pointerFile = argc > 1 ? argv[1] : "rest";
     std::unique_ptr<Screen> screen = openPortalScreen();
     if (untilFirstFrame(*screen, 60000) < 0) {  // the approval, answered by move-pointer
         std::fprintf(stderr, "no frame with a cursor: is the pointer moving?\n");
@@ -157,7 +153,7 @@ int main(int argc, char* argv[]) {
             idleCpu.push_back(cpuMs(desktop) - cpu);
             cpu = cpuMs(desktop);
         }
-        lost += !pendingSample(*screen, pointerFile, peak);
+        lost += !pendingSample(*screen, pointerFile, {300 + 7 * round, 300}, peak);
         pendingCpu.push_back(cpuMs(desktop) - cpu);
         rssDelta.push_back(peak - idle);
     }

@@ -12,7 +12,7 @@ Form1::Form1(Screen& screen, FormView& view) : screen_(screen), view_(view) {
 
 void Form1::start() {
     view_.setTimerArmed(true);
-    screen_.expectSample();
+    screen_.expectSample(design::kTimerIntervalMs);
 }
 
 void Form1::checkScreen() {
@@ -32,7 +32,7 @@ void Form1::command1Click() {
         view_.linesRemoved();
         // A press while armed restarts the count; either way one sample follows.
         view_.setTimerArmed(true);
-        screen_.expectSample();
+        screen_.expectSample(design::kTimerIntervalMs);
     });
 }
 

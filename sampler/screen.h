@@ -46,9 +46,10 @@ public:
     // over ("x11:1e00003"); set by the front end, empty where there is no such name.
     std::string parentWindow;
 
-    // A sample is due when Timer1 next fires: a reader that has to ask for the
-    // screen first (a screen cast) starts now. The lease that ends the tick ends it.
-    virtual void expectSample() {}
+    // A sample is due when Timer1 next fires, `msUntilTick` from now: a reader
+    // that has to ask for the screen first (a screen cast) starts now. The lease
+    // that ends the tick ends it.
+    virtual void expectSample(int msUntilTick) { (void)msUntilTick; }
 
     // What the reads have cost so far, where the platform can count it.
     struct Traffic {

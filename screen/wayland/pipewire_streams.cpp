@@ -6,9 +6,9 @@
 #include <fcntl.h>
 #include <pipewire/pipewire.h>
 #include <spa/buffer/meta.h>
-#include <spa/utils/result.h>
 #include <spa/param/video/format-utils.h>
 #include <spa/pod/builder.h>
+#include <spa/utils/result.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,6 +17,10 @@
 #include "frame_store.h"
 
 namespace {
+
+// A tick reads one frame: a few a second keep it fresh; the cursor still comes
+// between frames, in buffers of its own.
+const spa_fraction kMaxRate = SPA_FRACTION(5, 1);
 
 // mutter offers cursor bitmaps larger than 256 x 256: a range that stops there
 // gets no cursor metadata at all.
@@ -46,7 +50,11 @@ struct PipeWireStreams::Impl {
     spa_hook coreListener{};
     std::vector<std::unique_ptr<Stream>> streams;
 
-    Impl(FrameStore& s, Failed f) : store(s), failed(std::move(f)) {}
+    std::function<void()> framed;
+    std::size_t framedStreams = 0;
+
+    Impl(FrameStore& s, Failed f, std::function<void()> fr)
+        : store(s), failed(std::move(f)), framed(std::move(fr)) {}
 
     void fail(const std::string& why) {
         if (!said) {
@@ -147,6 +155,8 @@ void onProcess(void* data) {
         }
         if (s->held) {
             pw_stream_queue_buffer(s->stream, s->held);
+        } else if (++s->owner->framedStreams == s->owner->streams.size()) {
+            s->owner->framed();
         }
         s->held = b;
     }
@@ -175,12 +185,14 @@ const pw_stream_events kStreamEvents = [] {
 }  // namespace
 
 PipeWireStreams::PipeWireStreams(int fd, const std::vector<std::uint32_t>& nodes, FrameStore& store,
-                                 Failed failed)
-    : impl_(std::make_unique<Impl>(store, std::move(failed))) {
+                                 Failed failed, std::function<void()> framed)
+    : impl_(std::make_unique<Impl>(store, std::move(failed), std::move(framed))) {
     pw_init(nullptr, nullptr);
     impl_->loop = pw_thread_loop_new("pixel-sampler", nullptr);
-    impl_->context =
-        impl_->loop ? pw_context_new(pw_thread_loop_get_loop(impl_->loop), nullptr, 0) : nullptr;
+    impl_->context = impl_->loop
+                         ? pw_context_new(pw_thread_loop_get_loop(impl_->loop),
+                                          pw_properties_new("mem.allow-mlock", "false", nullptr), 0)
+                         : nullptr;
     if (!impl_->context || pw_thread_loop_start(impl_->loop) < 0) {
         close(fd);
         impl_->problem = "cannot start PipeWire";
@@ -209,7 +221,8 @@ PipeWireStreams::PipeWireStreams(int fd, const std::vector<std::uint32_t>& nodes
         std::uint8_t buffer[1024];
         spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof buffer);
         const spa_rectangle least = SPA_RECTANGLE(1, 1), most = SPA_RECTANGLE(16384, 16384);
-        const spa_fraction none = SPA_FRACTION(0, 1), fastest = SPA_FRACTION(1000, 1);
+        const spa_fraction none = SPA_FRACTION(0, 1), fastest = SPA_FRACTION(1000, 1),
+                           slowest = SPA_FRACTION(2, 1);
         const spa_pod* format = static_cast<const spa_pod*>(spa_pod_builder_add_object(
             &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType,
             SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype,
@@ -218,7 +231,9 @@ PipeWireStreams::PipeWireStreams(int fd, const std::vector<std::uint32_t>& nodes
                                    SPA_VIDEO_FORMAT_RGBx, SPA_VIDEO_FORMAT_BGRA,
                                    SPA_VIDEO_FORMAT_RGBA),
             SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&most, &least, &most),
-            SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&none, &none, &fastest)));
+            SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&none, &none, &fastest),
+            SPA_FORMAT_VIDEO_maxFramerate,
+            SPA_POD_CHOICE_RANGE_Fraction(&kMaxRate, &slowest, &kMaxRate)));
         const int connected = pw_stream_connect(
             s->stream, PW_DIRECTION_INPUT, nodes[i],
             static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS),
@@ -261,5 +276,13 @@ void PipeWireStreams::lock() {
 }
 
 void PipeWireStreams::unlock() {
+    pw_thread_loop_unlock(impl_->loop);
+}
+
+void PipeWireStreams::setActive(bool active) {
+    pw_thread_loop_lock(impl_->loop);
+    for (auto& s : impl_->streams) {
+        pw_stream_set_active(s->stream, active);
+    }
     pw_thread_loop_unlock(impl_->loop);
 }

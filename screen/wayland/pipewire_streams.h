@@ -20,8 +20,9 @@ public:
     using Failed = std::function<void(const std::string&)>;
 
     // `fd` is the portal's PipeWire remote, taken over; `nodes` by stream.
+    // `framed` is called once every stream has given a frame, on the loop thread.
     PipeWireStreams(int fd, const std::vector<std::uint32_t>& nodes, FrameStore& store,
-                    Failed failed);
+                    Failed failed, std::function<void()> framed);
     ~PipeWireStreams();
     PipeWireStreams(const PipeWireStreams&) = delete;
     PipeWireStreams& operator=(const PipeWireStreams&) = delete;
@@ -30,6 +31,9 @@ public:
     std::string problem() const;
     void lock();
     void unlock();
+    // An inactive stream keeps its format and buffers, and the desktop records
+    // nothing for it.
+    void setActive(bool active);
 
     struct Impl;
 

@@ -21,9 +21,11 @@
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDBusUnixFileDescriptor>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QPoint>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <vector>
@@ -46,6 +48,11 @@ constexpr unsigned kLeastVersion = 4;
 // Long enough for a portal started on demand on a busy machine, short enough
 // that a portal that never answers is said while the user still waits.
 constexpr int kStepLimitMs = 10000;
+// While a stream records, the desktop copies frames and repaints for every
+// cursor move: the streams record until each has given a frame (a first look,
+// which says at once whether the cast works), rest, and record again this long
+// before the tick (a desktop takes 100 to 400 ms to send a frame again).
+constexpr int kWakeMs = 700;
 
 // What stands in the way, for standard error and for the window.
 const Screen::Unreadable kNoPortal{
@@ -104,6 +111,12 @@ public:
         stepLimit_.setSingleShot(true);
         stepLimit_.setInterval(kStepLimitMs);
         connect(&stepLimit_, &QTimer::timeout, this, [this] { fail(kNoAnswer); });
+        wake_.setSingleShot(true);
+        connect(&wake_, &QTimer::timeout, this, [this] {
+            if (streams_) {
+                streams_->setActive(true);
+            }
+        });
         // An upgrade or a crash of the portal takes its sessions and dialogs with it.
         auto* watcher = new QDBusServiceWatcher(kPortal, bus_,
                                                 QDBusServiceWatcher::WatchForUnregistration, this);
@@ -115,8 +128,14 @@ public:
     }
     ~PortalScreen() override { endSession(); }
 
-    void expectSample() override {
+    void expectSample(int msUntilTick) override {
         sampleDue_ = true;
+        tickDue_.setRemainingTime(msUntilTick);
+        if (streams_ && msUntilTick > kWakeMs) {
+            // Recording already: rest until shortly before the new tick.
+            streams_->setActive(false);
+            wake_.start(msUntilTick - kWakeMs);
+        }
         if (active_) {
             return;  // asking, or recording already
         }
@@ -305,9 +324,19 @@ private:
                             fail(streamFailed(words));
                         }
                     });
+                },
+                [this, session] {
+                    QMetaObject::invokeMethod(this, [this, session] {
+                        if (session == sessions_ && streams_ && wake_.isActive()) {
+                            streams_->setActive(false);  // a first look had: rest
+                        }
+                    });
                 });
             if (const std::string why = streams_->problem(); !why.empty()) {
-                fail(streamFailed(why));
+                return fail(streamFailed(why));
+            }
+            if (const qint64 left = tickDue_.remainingTime(); left > kWakeMs) {
+                wake_.start(int(left - kWakeMs));
             }
         });
     }
@@ -401,6 +430,7 @@ private:
         active_ = false;
         ++sessions_;  // answers still on their way are for a session that is gone
         stepLimit_.stop();
+        wake_.stop();
         streams_.reset();
         store_.reset();
         stopListening();
@@ -416,6 +446,8 @@ private:
     QDBusConnection bus_;
     std::string tokenPath_;
     QTimer stepLimit_;
+    QTimer rest_, wake_;  // the streams' rest between a first look and the tick
+    QDeadlineTimer tickDue_;
     bool portalChecked_ = false;
     bool active_ = false;     // a session is being set up or records
     bool sampleDue_ = false;  // from expectSample() to the end of the tick
