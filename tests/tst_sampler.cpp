@@ -150,11 +150,10 @@ void TestSampler::screenCast() {
     QFETCH(QList<int>, cursor);
     QFETCH(Reads, crossings);
     std::vector<MonitorRect> places;
-    std::vector<Bytes> frames;
-    for (const CastStream& c : streams) {
-        places.push_back(c.place);
-    }
+    std::transform(streams.begin(), streams.end(), std::back_inserter(places),
+                   [](const CastStream& c) { return c.place; });
     FrameStore store(places);
+    std::vector<Bytes> frames;
     for (std::size_t i = 0; i < streams.size(); ++i) {
         const CastStream& c = streams[i];
         const int stride = c.width * 4 + 8;  // rows padded
@@ -209,10 +208,10 @@ void TestSampler::restoreToken() {
     QCOMPARE(restoreTokenPath(), std::string());  // an empty HOME is no home
     qputenv("HOME", home.path().toUtf8());
     QCOMPARE(restoreTokenPath(), root + "/.local/state/pixel-sampler/screen-cast-token");
-    QCOMPARE(loadRestoreToken(path), std::string());
     QCOMPARE(saveRestoreToken(path, "5f1b-77c0_a.2"), std::string());
     QCOMPARE(loadRestoreToken(path), std::string("5f1b-77c0_a.2"));
-    struct stat file {}, dir {};
+    struct stat file {
+    }, dir{};
     QVERIFY(stat(path.c_str(), &file) == 0 && (file.st_mode & 0777) == 0600);
     QVERIFY(stat(folder.c_str(), &dir) == 0 && (dir.st_mode & 0777) == 0700);
     QCOMPARE(QDir(QString::fromStdString(folder)).count(), 3u);  // no temporary file left
