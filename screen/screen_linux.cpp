@@ -25,16 +25,18 @@ bool xServerReachable() {
     return reached;
 }
 
+// Found once, so that the window's platform and the reader agree even where
+// the X server's answer would change (a rootful Xwayland still starting).
 bool x11Readable() {
-    return openX11Screen(X11Reads::Block)->whyUnreadable().reason.empty();
+    static const bool readable = openX11Screen(X11Reads::Block)->whyUnreadable().reason.empty();
+    return readable;
 }
 
 }  // namespace
 
 std::unique_ptr<Screen> openSystemScreen() {
-    std::unique_ptr<Screen> x11 = openX11Screen(X11Reads::Block);
-    if (x11->whyUnreadable().reason.empty() || !waylandSession()) {
-        return x11;
+    if (!waylandSession() || x11Readable()) {
+        return openX11Screen(X11Reads::Block);
     }
     return openPortalScreen();
 }
