@@ -9,26 +9,21 @@
 #include <QScreen>
 #include <algorithm>
 
-class Picture : public QRasterWindow {
-public:
-    explicit Picture(int monitor) : monitor_(monitor) {}
+struct Picture : QRasterWindow {
+    int monitor = 0;
 
-protected:
     void paintEvent(QPaintEvent*) override {
         const qreal ratio = devicePixelRatio();
         QImage image(size() * ratio, QImage::Format_RGB32);
         for (int y = 0; y < image.height(); ++y) {
             for (int x = 0; x < image.width(); ++x) {
-                const int px = x + 1000 * monitor_;
+                const int px = x + 1000 * monitor;
                 image.setPixel(x, y, qRgb(px & 255, y & 255, (7 * px + 13 * y) & 255));
             }
         }
         image.setDevicePixelRatio(ratio);
         QPainter(this).drawImage(0, 0, image);
     }
-
-private:
-    int monitor_;
 };
 
 int main(int argc, char** argv) {
@@ -38,7 +33,8 @@ int main(int argc, char** argv) {
     std::sort(screens.begin(), screens.end(),
               [](QScreen* a, QScreen* b) { return a->geometry().x() < b->geometry().x(); });
     for (int m = 0; m < screens.size(); ++m) {
-        auto* picture = new Picture(m);
+        auto* picture = new Picture;
+        picture->monitor = m;
         picture->setScreen(screens[m]);
         picture->setGeometry(screens[m]->geometry());
         picture->showFullScreen();
