@@ -49,7 +49,10 @@ class Hand:
 
 
 def find(node, role, name=None):
-    # The first accessible below `node` with that role (and name).
+    # The first accessible below `node` with that role (and name); one still being
+    # made may have no children yet.
+    if node is None:
+        return None
     if node.get_role_name() == role and name in (None, node.get_name()):
         return node
     for i in range(node.get_child_count()):
