@@ -123,9 +123,10 @@ std::optional<int> answerCommandLine(int argc, char* argv[]) {
     parser.addOption(
         {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Displays this help.")});
     parser.addVersionOption();
-    parser.addOption({QString::fromUtf8(kForget + 2),
-                      QStringLiteral("Forgets the desktop's approval to share the screen (Wayland); "
-                                     "the next sample asks again.")});
+    parser.addOption(
+        {QString::fromUtf8(kForget + 2),
+         QStringLiteral("Forgets the desktop's approval to share the screen (Wayland); "
+                        "the next sample asks again.")});
     std::fputs(qPrintable(parser.helpText()), stdout);
     return 0;
 }
