@@ -202,6 +202,9 @@ void TestSampler::restoreToken() {
     QVERIFY(stat(path.c_str(), &file) == 0 && (file.st_mode & 0777) == 0600);
     QVERIFY(stat(folder.c_str(), &dir) == 0 && (dir.st_mode & 0777) == 0700);
     QCOMPARE(QDir(QString::fromStdString(folder)).count(), 3u);  // no temporary file left
+    QVERIFY(link(path.c_str(), (root + "/old").c_str()) == 0);   // replaced, not written over
+    QCOMPARE(saveRestoreToken(path, "5f1c"), std::string());
+    QCOMPARE(loadRestoreToken(root + "/old"), std::string("5f1b-77c0_a.2"));
     std::ofstream(path) << std::string("5f1b\0\xff{", 7);
     QCOMPARE(loadRestoreToken(path), std::string());
     QVERIFY(!saveRestoreToken(path, "a b").empty());
