@@ -136,10 +136,11 @@ void onProcess(void* data) {
                                  : std::nullopt,
                              time);
         }
-        const spa_data& d = buffer->datas[0];
         // Pixels only where the buffer holds every row the format says it has.
-        const bool pixels = buffer->n_datas > 0 && d.data && d.chunk && d.chunk->size > 0 &&
-                            d.chunk->stride > 0 && !(d.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) &&
+        static const spa_data kNone{};
+        const spa_data& d = buffer->n_datas > 0 ? buffer->datas[0] : kNone;
+        const bool pixels = d.data && d.chunk && d.chunk->size > 0 && d.chunk->stride > 0 &&
+                            !(d.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) &&
                             std::uint64_t(d.chunk->offset) +
                                     std::uint64_t(d.chunk->stride) * s->format.size.height <=
                                 d.maxsize;
