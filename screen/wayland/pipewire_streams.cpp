@@ -11,6 +11,7 @@
 #include <spa/utils/result.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -270,6 +271,14 @@ PipeWireStreams::~PipeWireStreams() {
 
 std::string PipeWireStreams::problem() const {
     return impl_->problem;
+}
+
+bool PipeWireStreams::formatsAgreed() {
+    pw_thread_loop_lock(impl_->loop);
+    const bool agreed = std::all_of(impl_->streams.begin(), impl_->streams.end(),
+                                    [](const auto& s) { return s->format.size.width > 0; });
+    pw_thread_loop_unlock(impl_->loop);
+    return agreed;
 }
 
 void PipeWireStreams::lock() {

@@ -29,6 +29,9 @@ public:
 
     // Empty, or why the streams could not even be set up.
     std::string problem() const;
+    // Whether every stream has agreed a format with the desktop. Where the desktop
+    // offers none the reader takes, the stream just waits: PipeWire says nothing.
+    bool formatsAgreed();
     void lock();
     void unlock();
     // An inactive stream keeps its format and buffers, and the desktop records

@@ -53,6 +53,10 @@ constexpr int kStepLimitMs = 10000;
 // which says at once whether the cast works), rest, and record again this long
 // before the tick (a desktop takes 100 to 400 ms to send a frame again).
 constexpr int kWakeMs = 700;
+// A desktop agrees a format with a stream within a few hundred milliseconds of
+// its opening; one that offers none the reader takes never does, and the first
+// tick comes within two seconds of a press.
+constexpr int kAgreeMs = 1000;
 
 // What stands in the way, for standard error and for the window.
 const Screen::Unreadable kNoPortal{
@@ -111,6 +115,12 @@ public:
         stepLimit_.setSingleShot(true);
         stepLimit_.setInterval(kStepLimitMs);
         connect(&stepLimit_, &QTimer::timeout, this, [this] { fail(kNoAnswer); });
+        agree_.setSingleShot(true);
+        connect(&agree_, &QTimer::timeout, this, [this] {
+            if (streams_ && !streams_->formatsAgreed()) {
+                fail(streamFailed("no video format could be agreed with the desktop"));
+            }
+        });
         wake_.setSingleShot(true);
         connect(&wake_, &QTimer::timeout, this, [this] {
             if (streams_) {
@@ -335,6 +345,7 @@ private:
             if (const std::string why = streams_->problem(); !why.empty()) {
                 return fail(streamFailed(why));
             }
+            agree_.start(kAgreeMs);
             if (const qint64 left = tickDue_.remainingTime(); left > kWakeMs) {
                 wake_.start(int(left - kWakeMs));
             }
@@ -431,6 +442,7 @@ private:
         ++sessions_;  // answers still on their way are for a session that is gone
         stepLimit_.stop();
         wake_.stop();
+        agree_.stop();
         streams_.reset();
         store_.reset();
         stopListening();
@@ -446,7 +458,8 @@ private:
     QDBusConnection bus_;
     std::string tokenPath_;
     QTimer stepLimit_;
-    QTimer rest_, wake_;  // the streams' rest between a first look and the tick
+    QTimer wake_;  // the streams' rest between a first look and the tick
+    QTimer agree_;
     QDeadlineTimer tickDue_;
     bool portalChecked_ = false;
     bool active_ = false;     // a session is being set up or records
