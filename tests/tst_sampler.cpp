@@ -13,6 +13,7 @@
 
 #include "sampler/offsets.h"
 #include "screen/wayland/frame_store.h"
+#include "screen/wayland/kept_frame.h"
 #include "screen/wayland/restore_token.h"
 #include "screen/x11/pixel_format.h"
 
@@ -71,7 +72,7 @@ void TestSampler::decode() {
 struct CastStream {
     MonitorRect place;  // logical
     int width, height;  // the frame's pixels
-    FrameStore::Order order;
+    spa_video_format order;
 };
 struct Cursor {
     int stream, x, y;  // in the stream's pixels
@@ -93,12 +94,44 @@ static ColorValue shown(int stream, int x, int y) {
     return packColour(x, y, stream << 6 | (x >> 8) << 3 | y >> 8);
 }
 
+// A buffer as PipeWire hands it over: the cursor at a time (not on this
+// monitor, or at x, y), and unless `frame` is -1 the pixels shown(frame, x, y)
+// in the format's order, rows padded past the width.
+struct Buffer {
+    spa_meta_header header{};
+    spa_meta_cursor cursor{};
+    spa_meta metas[2] = {{SPA_META_Header, sizeof header, &header},
+                         {SPA_META_Cursor, sizeof cursor, &cursor}};
+    Bytes bytes;
+    spa_chunk chunk{};
+    spa_data data{SPA_DATA_MemPtr, 0, -1, 0, 0, nullptr, &chunk};
+    spa_buffer buffer{2, 1, metas, &data};
+};
+static std::unique_ptr<Buffer> buffer(const spa_video_info_raw& f, int frame, const Cursor& c) {
+    auto b = std::make_unique<Buffer>();
+    b->header.pts = c.time;
+    b->cursor = {c.valid, 0, {c.x, c.y}, {0, 0}, 0};
+    const int stride = int(f.size.width) * 4 + 8,
+              size = frame < 0 ? 0 : stride * int(f.size.height);
+    const bool rgb = f.format == SPA_VIDEO_FORMAT_RGBx;
+    b->bytes.assign(std::size_t(size), 0xEE);
+    for (int i = 0; i < size; ++i) {
+        const int x = i % stride / 4, channel = rgb ? i % 4 : 2 - i % 4;
+        if (x < int(f.size.width) && i % 4 < 3) {
+            b->bytes[i] = std::uint8_t(shown(frame, x, i / stride) >> 8 * channel);
+        }
+    }
+    b->chunk = {0, std::uint32_t(size), stride, 0};
+    b->data.maxsize = std::uint32_t(size), b->data.data = b->bytes.data();
+    return b;
+}
+
 void TestSampler::screenCast_data() {
     QTest::addColumn<Streams>("streams");
     QTest::addColumn<Cursors>("cursors");    // in the order they arrive
     QTest::addColumn<QList<int>>("cursor");  // stream, x, y; empty: not known
     QTest::addColumn<Reads>("crossings");    // the nine reads that leave the cursor's frame
-    constexpr auto B = FrameStore::Order::BGRx, R = FrameStore::Order::RGBx;
+    constexpr auto B = SPA_VIDEO_FORMAT_BGRx, R = SPA_VIDEO_FORMAT_RGBx;
     const Reads offRight{{2, -1, 0, 0}, {3, -1, 0, 0}, {5, -1, 0, 0}};
     QTest::newRow("scale 2, bottom right")
         << Streams{{{0, 0, 8, 6}, 16, 12, B}} << Cursors{{0, 15, 11, true, 1}}
@@ -140,33 +173,24 @@ void TestSampler::screenCast() {
     std::transform(streams.begin(), streams.end(), std::back_inserter(places),
                    [](const CastStream& c) { return c.place; });
     FrameStore store(places);
-    std::vector<Bytes> frames;
+    std::vector<KeptFrame> kept;
+    std::vector<spa_video_info_raw> formats(streams.size());
+    std::vector<std::unique_ptr<Buffer>> frames;  // every stream's first, kept
     for (std::size_t i = 0; i < streams.size(); ++i) {
-        const CastStream& c = streams[i];
-        const int stride = c.width * 4 + 8;  // rows padded
-        Bytes& f = frames.emplace_back(std::size_t(stride) * c.height, 0xEE);
-        for (int y = 0; y < c.height; ++y) {
-            for (int x = 0; x < c.width; ++x) {
-                const ColorValue v = shown(int(i), x, y);
-                const int r = redOf(v), g = greenOf(v), b = blueOf(v);
-                std::uint8_t* p = &f[std::size_t(y) * stride + x * 4];
-                const bool bgr = c.order == FrameStore::Order::BGRx;
-                p[0] = bgr ? b : r, p[1] = g, p[2] = bgr ? r : b;
-            }
-        }
-        QVERIFY(!store.frameArrived(i, {nullptr, c.width, c.height, stride, c.order}));
-        QVERIFY(store.frameArrived(i, {f.data(), c.width, c.height, stride, c.order}));
+        formats[i].format = streams[i].order;
+        formats[i].size = {std::uint32_t(streams[i].width), std::uint32_t(streams[i].height)};
+        const auto& b = frames.emplace_back(buffer(formats[i], int(i), {}));
+        QCOMPARE(kept.emplace_back(store, i).arrived(b.get(), b->buffer, formats[i]), nullptr);
     }
-    for (const Cursor& c : cursors) {
-        store.cursorSeen(
-            std::size_t(c.stream),
-            c.valid ? std::optional<FrameStore::StreamPoint>({0, c.x, c.y}) : std::nullopt,
-            std::uint64_t(c.time));
+    for (const Cursor& c : cursors) {  // in buffers of their own, given back at once
+        const auto b = buffer(formats[c.stream], -1, c);
+        QCOMPARE(kept[c.stream].arrived(b.get(), b->buffer, formats[c.stream]), b.get());
     }
     const std::optional<FrameStore::StreamPoint> at = store.cursor();
     const QList<int> where = at ? QList<int>{int(at->stream), at->x, at->y} : QList<int>{};
     QCOMPARE(where, cursor);
     if (!at) {
+        QCOMPARE(store.pixel(at, 3, 3), kInvalidColour);  // nothing read around (0, 0)
         return;
     }
     for (int k = 0; k < kSwatchCount; ++k) {
@@ -175,12 +199,17 @@ void TestSampler::screenCast() {
         for (const Read& r : crossings) {
             expected = r.k == k ? r : expected;
         }
-        QCOMPARE(store.pixel(*at, x, y), expected.stream < 0
-                                             ? kInvalidColour
-                                             : shown(expected.stream, expected.x, expected.y));
+        QCOMPARE(store.pixel(at, x, y), expected.stream < 0
+                                            ? kInvalidColour
+                                            : shown(expected.stream, expected.x, expected.y));
     }
-    store.frameGone(at->stream);  // its kept buffer taken back
-    QCOMPARE(store.pixel(*at, at->x, at->y), kInvalidColour);
+    // A newer frame: the one kept goes back; then the stream takes the newer back.
+    const auto newer = buffer(formats[at->stream], 2, {int(at->stream), at->x, at->y, true, 9});
+    QCOMPARE(kept[at->stream].arrived(newer.get(), newer->buffer, formats[at->stream]),
+             frames[at->stream].get());
+    QCOMPARE(store.pixel(at, at->x, at->y), shown(2, at->x, at->y));
+    kept[at->stream].takenBack(newer.get());
+    QCOMPARE(store.pixel(at, at->x, at->y), kInvalidColour);
 }
 
 // Kept for the user alone, replaced whole, in folders of the user's alone; a

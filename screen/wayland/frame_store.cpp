@@ -108,15 +108,16 @@ std::optional<FrameStore::StreamPoint> FrameStore::cursor() const {
     return newest ? newest->cursor : std::nullopt;
 }
 
-ColorValue FrameStore::pixel(const StreamPoint& cursor, std::int32_t x, std::int32_t y) const {
-    if (cursor.stream >= streams_.size()) {
-        return kInvalidColour;
+ColorValue FrameStore::pixel(const std::optional<StreamPoint>& cursor, std::int32_t x,
+                             std::int32_t y) const {
+    if (!cursor || cursor->stream >= streams_.size()) {
+        return kInvalidColour;  // no sample around a point the cursor is not known at
     }
-    const Stream& from = streams_[cursor.stream];
+    const Stream& from = streams_[cursor->stream];
     if (x >= 0 && y >= 0 && x < from.width && y < from.height) {
         return from.frame.pixels ? read(from.frame, x, y) : kInvalidColour;
     }
-    if (const std::optional<StreamPoint> there = crossTo(cursor, x, y)) {
+    if (const std::optional<StreamPoint> there = crossTo(*cursor, x, y)) {
         return read(streams_[there->stream].frame, there->x, there->y);
     }
     return kInvalidColour;

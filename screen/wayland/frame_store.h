@@ -56,8 +56,9 @@ public:
     std::optional<StreamPoint> cursor() const;
     // The colour at (x, y) in the pixels of the cursor's stream, a pixel or two
     // from the cursor, which may lie past that stream's edges on a neighbouring
-    // monitor; -1 where no monitor's frame has it.
-    ColorValue pixel(const StreamPoint& cursor, std::int32_t x, std::int32_t y) const;
+    // monitor; -1 where no monitor's frame has it, and while no cursor is known.
+    ColorValue pixel(const std::optional<StreamPoint>& cursor, std::int32_t x,
+                     std::int32_t y) const;
 
 private:
     struct Stream {

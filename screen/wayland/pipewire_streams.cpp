@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "frame_store.h"
+#include "kept_frame.h"
 
 namespace {
 
@@ -30,18 +31,17 @@ constexpr std::size_t cursorMetaSize(int side) {
 }
 
 struct Stream {
-    PipeWireStreams::Impl* owner = nullptr;
-    std::size_t index = 0;
+    Stream(PipeWireStreams::Impl* o, FrameStore& store, std::size_t i) : owner(o), kept(store, i) {}
+    PipeWireStreams::Impl* owner;
+    KeptFrame kept;
     pw_stream* stream = nullptr;
     spa_hook listener{};
     spa_video_info_raw format{};
-    pw_buffer* held = nullptr;  // the newest pixels, kept out of the queue while they are read
 };
 
 }  // namespace
 
 struct PipeWireStreams::Impl {
-    FrameStore& store;
     Failed failed;
     bool said = false;
     std::string problem;
@@ -54,8 +54,7 @@ struct PipeWireStreams::Impl {
     std::function<void()> framed;
     std::size_t framedStreams = 0;
 
-    Impl(FrameStore& s, Failed f, std::function<void()> fr)
-        : store(s), failed(std::move(f)), framed(std::move(fr)) {}
+    Impl(Failed f, std::function<void()> fr) : failed(std::move(f)), framed(std::move(fr)) {}
 
     void fail(const std::string& why) {
         if (!said) {
@@ -119,59 +118,20 @@ const pw_core_events kCoreEvents = [] {
 
 void onProcess(void* data) {
     auto* s = static_cast<Stream*>(data);
-    FrameStore& store = s->owner->store;
     while (pw_buffer* b = pw_stream_dequeue_buffer(s->stream)) {
-        spa_buffer* buffer = b->buffer;
-        // The cursor in this stream's pixels; an invalid one (id 0) says the
-        // pointer is on no pixel of this monitor (its position is then stale).
-        // Streams' buffers are ordered by their presentation times.
-        if (auto* cursor = static_cast<spa_meta_cursor*>(
-                spa_buffer_find_meta_data(buffer, SPA_META_Cursor, sizeof(spa_meta_cursor)))) {
-            const auto* header = static_cast<spa_meta_header*>(
-                spa_buffer_find_meta_data(buffer, SPA_META_Header, sizeof(spa_meta_header)));
-            const std::uint64_t time = header && header->pts > 0 ? std::uint64_t(header->pts) : 0;
-            store.cursorSeen(s->index,
-                             spa_meta_cursor_is_valid(cursor)
-                                 ? std::optional<FrameStore::StreamPoint>(
-                                       {s->index, cursor->position.x, cursor->position.y})
-                                 : std::nullopt,
-                             time);
+        const bool first = !s->kept.holding();
+        if (const void* back = s->kept.arrived(b, *b->buffer, s->format)) {
+            pw_stream_queue_buffer(s->stream, static_cast<pw_buffer*>(const_cast<void*>(back)));
         }
-        // Pixels only where the buffer holds every row the format says it has.
-        static const spa_data kNone{};
-        const spa_data& d = buffer->n_datas > 0 ? buffer->datas[0] : kNone;
-        const bool pixels = d.data && d.chunk && d.chunk->size > 0 && d.chunk->stride > 0 &&
-                            !(d.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) &&
-                            std::uint64_t(d.chunk->offset) +
-                                    std::uint64_t(d.chunk->stride) * s->format.size.height <=
-                                d.maxsize;
-        const bool rgb =
-            s->format.format == SPA_VIDEO_FORMAT_RGBx || s->format.format == SPA_VIDEO_FORMAT_RGBA;
-        const FrameStore::Frame frame{
-            pixels ? static_cast<const std::uint8_t*>(d.data) + d.chunk->offset : nullptr,
-            std::int32_t(s->format.size.width), std::int32_t(s->format.size.height),
-            pixels ? d.chunk->stride : 0, rgb ? FrameStore::Order::RGBx : FrameStore::Order::BGRx};
-        if (!store.frameArrived(s->index, frame)) {
-            pw_stream_queue_buffer(s->stream, b);  // the cursor alone: the pixels stay
-            continue;
-        }
-        if (s->held) {
-            pw_stream_queue_buffer(s->stream, s->held);
-        } else if (++s->owner->framedStreams == s->owner->streams.size()) {
+        if (first && s->kept.holding() && ++s->owner->framedStreams == s->owner->streams.size()) {
             s->owner->framed();
         }
-        s->held = b;
     }
 }
 
-// The stream takes its buffers back when it stops or renegotiates: the kept
-// one must not be read after that.
+// The stream takes its buffers back when it stops or renegotiates.
 void onRemoveBuffer(void* data, pw_buffer* buffer) {
-    auto* s = static_cast<Stream*>(data);
-    if (s->held == buffer) {
-        s->held = nullptr;
-        s->owner->store.frameGone(s->index);
-    }
+    static_cast<Stream*>(data)->kept.takenBack(buffer);
 }
 
 const pw_stream_events kStreamEvents = [] {
@@ -188,7 +148,7 @@ const pw_stream_events kStreamEvents = [] {
 
 PipeWireStreams::PipeWireStreams(int fd, const std::vector<std::uint32_t>& nodes, FrameStore& store,
                                  Failed failed, std::function<void()> framed)
-    : impl_(std::make_unique<Impl>(store, std::move(failed), std::move(framed))) {
+    : impl_(std::make_unique<Impl>(std::move(failed), std::move(framed))) {
     pw_init(nullptr, nullptr);
     impl_->loop = pw_thread_loop_new("pixel-sampler", nullptr);
     impl_->context = impl_->loop
@@ -208,9 +168,7 @@ PipeWireStreams::PipeWireStreams(int fd, const std::vector<std::uint32_t>& nodes
         pw_core_add_listener(impl_->core, &impl_->coreListener, &kCoreEvents, impl_.get());
     }
     for (std::size_t i = 0; impl_->core && impl_->problem.empty() && i < nodes.size(); ++i) {
-        auto s = std::make_unique<Stream>();
-        s->owner = impl_.get();
-        s->index = i;
+        auto s = std::make_unique<Stream>(impl_.get(), store, i);
         s->stream =
             pw_stream_new(impl_->core, "pixel-sampler",
                           pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,

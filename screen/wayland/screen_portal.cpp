@@ -204,7 +204,7 @@ public:
     }
 
     ColorValue pixel(ScreenHandle handle, std::int32_t x, std::int32_t y) override {
-        return handle == this && cursor_ ? store_->pixel(*cursor_, x, y) : kInvalidColour;
+        return handle == this ? store_->pixel(cursor_, x, y) : kInvalidColour;
     }
 
     // The tick is over: so is the recording, until the next sample is due. A
