@@ -4,8 +4,7 @@
 
 #include <utility>
 
-const void* KeptFrame::arrived(const void* handle, const spa_buffer& buffer,
-                               const spa_video_info_raw& format) {
+void* KeptFrame::arrived(void* handle, const spa_buffer& buffer, const spa_video_info_raw& format) {
     // The cursor in this stream's pixels; an invalid one (id 0) says the
     // pointer is on no pixel of this monitor (its position is then stale).
     // Streams' buffers are ordered by their presentation times.
@@ -41,7 +40,7 @@ const void* KeptFrame::arrived(const void* handle, const spa_buffer& buffer,
     return std::exchange(held_, handle);
 }
 
-void KeptFrame::takenBack(const void* handle) {
+void KeptFrame::takenBack(void* handle) {
     if (held_ == handle) {
         held_ = nullptr;
         store_.frameGone(stream_);

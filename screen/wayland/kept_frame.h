@@ -18,15 +18,14 @@ public:
     // A buffer taken from the stream, `handle` standing for it there. Returns
     // the handle to give back now: this one (it brought the cursor alone), the
     // one kept until now, or none (the first frame is kept).
-    const void* arrived(const void* handle, const spa_buffer& buffer,
-                        const spa_video_info_raw& format);
+    void* arrived(void* handle, const spa_buffer& buffer, const spa_video_info_raw& format);
     // The stream takes a buffer back (it stops or changes its format): if it
     // is the kept one, its pixels are gone until the next frame.
-    void takenBack(const void* handle);
+    void takenBack(void* handle);
     bool holding() const { return held_ != nullptr; }
 
 private:
     FrameStore& store_;
     std::size_t stream_;
-    const void* held_ = nullptr;
+    void* held_ = nullptr;
 };

@@ -120,8 +120,8 @@ void onProcess(void* data) {
     auto* s = static_cast<Stream*>(data);
     while (pw_buffer* b = pw_stream_dequeue_buffer(s->stream)) {
         const bool first = !s->kept.holding();
-        if (const void* back = s->kept.arrived(b, *b->buffer, s->format)) {
-            pw_stream_queue_buffer(s->stream, static_cast<pw_buffer*>(const_cast<void*>(back)));
+        if (void* back = s->kept.arrived(b, *b->buffer, s->format)) {
+            pw_stream_queue_buffer(s->stream, static_cast<pw_buffer*>(back));
         }
         if (first && s->kept.holding() && ++s->owner->framedStreams == s->owner->streams.size()) {
             s->owner->framed();
