@@ -61,8 +61,7 @@ void TestSampler::decode() {
     QFETCH(PixelFormat, format);
     QFETCH(Bytes, bytes);
     QFETCH(int, colour);
-    const std::vector<std::uint32_t> values =
-        readPixelValues(format, bytes.data(), bytes.size(), 2, 2);
+    const auto values = readPixelValues(format, bytes.data(), bytes.size(), 2, 2);
     QCOMPARE(values.empty() ? -1 : colourFromPixel(format, values.back()), colour);
 }
 
