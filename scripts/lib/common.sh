@@ -11,7 +11,7 @@ RUN_PACKAGES=(xvfb xdotool imagemagick fonts-dejavu-core)
 # and the desktops check a package with, and a headless GNOME (mutter, the
 # portals, PipeWire) with what drives it (D-Bus, AT-SPI).
 TEST_PACKAGES=(xvfb xdotool x11-xserver-utils imagemagick fonts-dejavu-core python3 python3-xlib
-               weston xwayland g++-mingw-w64-x86-64 wine wine64 fonts-wine icoutils
+               weston xwayland g++-mingw-w64-x86-64 wine wine64 fonts-wine icoutils wixl msitools faketime
                dpkg-dev file lintian desktop-file-utils appstream appstream-compose man-db
                diffoscope-minimal
                mutter xdg-desktop-portal xdg-desktop-portal-gnome pipewire pipewire-bin wireplumber
