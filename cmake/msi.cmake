@@ -26,8 +26,9 @@ endforeach()
 # wixl takes its files by name from the folder of the .wxs: they are put there.
 set(stage ${CMAKE_CURRENT_BINARY_DIR}/msi)
 configure_file(resources/pixel-sampler.wxs.in ${stage}/pixel-sampler.wxs @ONLY)
-# wixl stamps the package with the clock's time and a random package code:
-# the clock is held at the build's time, and the code set afterwards.
+# wixl stamps the package with the clock's time, its files with theirs, and a
+# random package code: the clock and the files are held at the build's time,
+# and the code set afterwards.
 set(saved_epoch "$ENV{SOURCE_DATE_EPOCH}")
 set(ENV{SOURCE_DATE_EPOCH} ${PIXEL_SAMPLER_EPOCH})
 string(TIMESTAMP msi_time "%Y-%m-%d %H:%M:%S" UTC)
@@ -37,6 +38,8 @@ add_custom_command(OUTPUT ${msi}
                    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:pixel-sampler>
                            ${PROJECT_SOURCE_DIR}/resources/icon/pixel-sampler.ico ${stage}
                    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/LICENSE ${stage}/LICENSE.txt
+                   COMMAND touch -d @${PIXEL_SAMPLER_EPOCH} ${stage}/pixel-sampler.exe
+                           ${stage}/pixel-sampler.ico ${stage}/LICENSE.txt
                    COMMAND ${CMAKE_COMMAND} -E env TZ=UTC ${FAKETIME} ${msi_time}
                            ${WIXL} --arch x64 -o ${msi} ${stage}/pixel-sampler.wxs
                    COMMAND ${MSIBUILD} ${msi} -s "pixel-sampler ${PIXEL_SAMPLER_VERSION_TEXT} installer"
