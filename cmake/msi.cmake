@@ -23,7 +23,8 @@ foreach(component component folder)
     string(UUID msi_${component}_code NAMESPACE ${msi_upgrade_code} NAME "component ${component}"
            TYPE SHA1 UPPER)
 endforeach()
-# wixl takes its files by name from the folder of the .wxs: they are put there.
+# wixl takes its files by name from the folder it runs in, or else the .wxs's:
+# they are put there, and it runs there.
 set(stage ${CMAKE_CURRENT_BINARY_DIR}/msi)
 configure_file(resources/pixel-sampler.wxs.in ${stage}/pixel-sampler.wxs @ONLY)
 # wixl stamps the package with the clock's time, its files with theirs, and a
@@ -47,5 +48,5 @@ add_custom_command(OUTPUT ${msi}
                    DEPENDS pixel-sampler ${stage}/pixel-sampler.wxs
                            ${PROJECT_SOURCE_DIR}/resources/icon/pixel-sampler.ico
                            ${PROJECT_SOURCE_DIR}/LICENSE
-                   VERBATIM)
+                   WORKING_DIRECTORY ${stage} VERBATIM)
 add_custom_target(msi DEPENDS ${msi})
