@@ -5,18 +5,15 @@
 #include <vector>
 
 #include "core/colour.h"
-#include "core/monitor_layout.h"
+#include "core/scaled_layout.h"
 
 // The newest frame and cursor position of each monitor's stream, as a screen
 // cast delivers them, and what a tick reads from them. Nothing is copied: a
 // frame is the stream's own buffer, kept until a newer one replaces it. The
 // caller serialises access (the stream thread writes, the tick reads).
 //
-// Two kinds of coordinates meet here. The desktop places each monitor in its
-// logical coordinates; a stream's frames and cursor are in that stream's own
-// pixels, which on a scaled monitor are smaller (logical size x scale). A tick
-// reads physical pixels one apart, so it works in the cursor's stream's pixels
-// and goes through logical coordinates only to cross onto another monitor.
+// The desktop places each monitor in its logical coordinates; a stream's frames
+// and cursor are in that stream's own pixels (scaled_layout.h).
 class FrameStore {
 public:
     // How a frame's pixels are laid out: four bytes each, the fourth unused.
@@ -70,9 +67,6 @@ private:
         std::uint64_t cursorTime = 0;
         std::uint64_t cursorSerial = 0;  // arrival order, where the times are equal
     };
-    std::optional<StreamPoint> crossTo(const StreamPoint& cursor, std::int32_t x,
-                                       std::int32_t y) const;
-
     std::vector<Stream> streams_;
     std::uint64_t serial_ = 0;
 };
