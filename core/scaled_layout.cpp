@@ -1,6 +1,7 @@
 #include "scaled_layout.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -112,8 +113,13 @@ LogicalRegion logicalRegion(const ScaledMonitor& monitor, std::int32_t firstX, s
     };
     const auto span = [](std::int32_t first, std::int32_t last, std::int32_t logical,
                          std::int32_t pixels) {
-        const std::int64_t start = std::clamp<std::int64_t>(
+        // A start on a logical unit that falls on a pixel edge (a multiple of the
+        // scale's denominator): its pixel is then exact, and a region clipped at
+        // the far edge ends on it, however the desktop rounds.
+        const std::int64_t step = logical / std::gcd(logical, pixels);
+        std::int64_t start = std::clamp<std::int64_t>(
             floorDiv(std::int64_t{first} * logical, pixels) - 1, 0, logical);
+        start -= start % step;
         const std::int64_t end = std::clamp<std::int64_t>(
             ceilDiv((std::int64_t{last} + 1) * logical, pixels) + 1, start, logical);
         return Span{std::int32_t(start), std::int32_t(end), std::int32_t(start * pixels / logical)};

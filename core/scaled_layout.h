@@ -40,8 +40,8 @@ std::optional<MonitorPixel> pixelUnder(const std::vector<ScaledMonitor>& monitor
 
 // The smallest logical rectangle of a monitor, from its top-left corner, that
 // holds its pixels [first, last] on both axes, a logical unit wider on every
-// side (desktops round a region's pixel edges their own way) and clipped to the
-// monitor; and the pixel at that rectangle's top-left corner.
+// side (desktops round a region's pixel edges their own way), starting on a
+// pixel edge, clipped to the monitor; and the pixel at its top-left corner.
 struct LogicalRegion {
     MonitorRect logical;
     std::int32_t pixelX = 0;

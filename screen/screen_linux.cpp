@@ -1,6 +1,7 @@
 // Which reader a Linux desktop gets, decided by trying: an X server whose root
 // can be read is read (X11, or a rootful XWayland); a Wayland desktop whose X
-// server cannot be read (or that has none) is read through its screen cast.
+// server cannot be read (or that has none) is read by the compositor's own
+// copies where it offers them (wlroots desktops), else through its screen cast.
 
 #include <xcb/xcb.h>
 
@@ -8,6 +9,7 @@
 #include <cstring>
 
 #include "wayland/screen_portal.h"
+#include "wlroots/screen_wlroots.h"
 #include "x11/screen_x11.h"
 
 namespace {
@@ -37,6 +39,9 @@ bool x11Readable() {
 std::unique_ptr<Screen> openSystemScreen() {
     if (!waylandSession() || x11Readable()) {
         return openX11Screen(X11Reads::Block);
+    }
+    if (std::unique_ptr<Screen> wlroots = openWlrootsScreen()) {
+        return wlroots;
     }
     return openPortalScreen();
 }

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <vector>
 
+#include "core/scaled_layout.h"
 #include "sampler/offsets.h"
 #include "screen/wayland/frame_store.h"
 #include "screen/wayland/kept_frame.h"
@@ -29,6 +30,8 @@ private slots:
     void decode();
     void screenCast_data();
     void screenCast();
+    void region_data();
+    void region();
     void restoreToken();
 };
 
@@ -217,6 +220,40 @@ void TestSampler::screenCast() {
 // Kept for the user alone, replaced whole, in folders of the user's alone; a
 // damaged, planted or foreign file is no token, and nothing at the path is
 // followed or waited on.
+void TestSampler::region_data() {
+    QTest::addColumn<QList<int>>("monitor");  // logical x, y, width, height; pixels wide, high
+    QTest::addColumn<QList<int>>("block");    // its first and last pixels, x and y
+    QTest::newRow("scale 1.5, right edge") << QList{0, 0, 10, 8, 15, 12} << QList{13, 5, 14, 7};
+    QTest::newRow("scale 1.25, bottom right")
+        << QList{0, 0, 1024, 768, 1280, 960} << QList{1278, 958, 1279, 959};
+    QTest::newRow("scale 1.75, inside")
+        << QList{0, 0, 400, 300, 700, 525} << QList{349, 262, 351, 264};
+    QTest::newRow("scale 2, top left") << QList{0, 0, 8, 6, 16, 12} << QList{0, 0, 1, 1};
+    QTest::newRow("scale 1, placed at 1024")
+        << QList{1024, 0, 1024, 768, 1024, 768} << QList{0, 99, 1, 101};
+}
+
+// The region a wlroots desktop is asked to copy: inside the monitor, and what
+// the desktop gives for it (origin and size each scaled and truncated) holds the
+// block, its first pixel where the reader takes it to be; a few units at most.
+void TestSampler::region() {
+    QFETCH(QList<int>, monitor);
+    QFETCH(QList<int>, block);
+    const ScaledMonitor m{{monitor[0], monitor[1], monitor[2], monitor[3]}, monitor[4], monitor[5]};
+    const LogicalRegion r = logicalRegion(m, block[0], block[1], block[2], block[3]);
+    const int start[] = {r.logical.x, r.logical.y}, size[] = {r.logical.width, r.logical.height};
+    const int pixel[] = {r.pixelX, r.pixelY};
+    for (int axis : {0, 1}) {
+        const std::int64_t logical = monitor[2 + axis], pixels = monitor[4 + axis];
+        const std::int64_t origin = start[axis] * pixels / logical;
+        QVERIFY(start[axis] >= 0 && size[axis] > 0 && start[axis] + size[axis] <= logical);
+        QCOMPARE(pixel[axis], origin);
+        QVERIFY(origin <= block[axis] && origin + size[axis] * pixels / logical > block[2 + axis]);
+        QVERIFY(size[axis] * pixels <=
+                (block[2 + axis] - block[axis] + 1 + 4) * pixels + 4 * logical);
+    }
+}
+
 void TestSampler::restoreToken() {
     QTemporaryDir home;
     const std::string root = home.path().toStdString(), folder = root + "/state/pixel-sampler";

@@ -1,5 +1,6 @@
 # What the drivers share: the check they print, the picture they put on the
-# screen and the order of a sample's nine pixels.
+# screen, the order of a sample's nine pixels, and the program read as a screen
+# reader reads it (AT-SPI) on the Wayland desktops.
 import subprocess
 import time
 
@@ -29,3 +30,37 @@ def wait_for(condition, seconds):
             return False
         time.sleep(0.1)
     return True
+
+
+def nine(sizes, m, x, y, crossings={}):
+    # The packed colours around physical (x, y) of monitor m, where monitors of
+    # these sizes show pattern(x + 1000 m, y) in their own pixels; crossings: by
+    # swatch, (monitor, x, y) on another monitor. None: off every monitor.
+    def colour(m, x, y):
+        r, g, b = pattern(x + 1000 * m, y)
+        return str(r | g << 8 | b << 16) if 0 <= x < sizes[m][0] and 0 <= y < sizes[m][1] else None
+    return [colour(*crossings[k]) if k in crossings else colour(m, x + dx, y + dy)
+            for k, (dx, dy) in enumerate(OFFSETS)]
+
+
+def window():  # the running program's, over AT-SPI (one that ended may still be listed)
+    import gi
+    gi.require_version("Atspi", "2.0")
+    from gi.repository import Atspi, GLib
+    desktop = Atspi.get_desktop(0)
+    for app in map(desktop.get_child_at_index, range(desktop.get_child_count())):
+        try:
+            if app and app.get_name() == "pixel-sampler" and app.get_child_count():
+                return app
+        except GLib.Error:
+            pass
+    return None
+
+
+def swatches():
+    # The nine swatches' colours, in the order of OFFSETS, as a screen reader reads them.
+    form = window().get_child_at_index(0)
+    shown = [n.get_description() for n in map(form.get_child_at_index, range(form.get_child_count()))
+             if n.get_name().startswith("Pixel ")]
+    swatches.last = shown
+    return shown
