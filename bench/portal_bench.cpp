@@ -14,7 +14,6 @@
 //                                    came to rest half a second before, of 20
 //   pixel-sampler-portal-bench POINTER_FILE
 
-#include <dirent.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -28,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "desktop_cpu.h"
 #include "screen/wayland/screen_portal.h"
 
 namespace {
@@ -41,41 +41,6 @@ void runEvents(int ms) {
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
-}
-
-// The desktop's share of a pending sample: the processes that make and carry
-// the frames, and this one, found by name in /proc.
-std::vector<std::string> desktopProcesses() {
-    std::vector<std::string> found{"/proc/self/stat"};
-    DIR* proc = opendir("/proc");
-    while (dirent* entry = readdir(proc)) {
-        std::ifstream comm(std::string("/proc/") + entry->d_name + "/comm");
-        std::string name;
-        if (std::getline(comm, name) &&
-            (name == "mutter" || name == "pipewire" || name == "wireplumber")) {
-            found.push_back(std::string("/proc/") + entry->d_name + "/stat");
-        }
-    }
-    closedir(proc);
-    return found;
-}
-
-double cpuMs(const std::vector<std::string>& stats) {
-    double ticks = 0;
-    for (const std::string& path : stats) {
-        std::ifstream stat(path);
-        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-        // utime and stime: the 12th and 13th fields after the ")" that ends the name.
-        std::size_t at = text.rfind(')');
-        for (int field = 0; field < 12 && at != std::string::npos; ++field) {
-            at = text.find(' ', at + 1);
-        }
-        if (at != std::string::npos) {
-            ticks += std::strtod(text.c_str() + at, nullptr);
-            ticks += std::strtod(text.c_str() + text.find(' ', at + 1), nullptr);
-        }
-    }
-    return ticks * 1000.0 / sysconf(_SC_CLK_TCK);
 }
 
 double residentMiB() {
@@ -140,7 +105,8 @@ int main(int argc, char* argv[]) {
     }
     std::printf("portal_first_frame_ms %.1f ms (goal <= 350)\n", median(firstFrame));
 
-    const std::vector<std::string> desktop = desktopProcesses();
+    const std::vector<std::string> desktop =
+        desktopProcesses({"mutter", "pipewire", "wireplumber"});
     std::vector<double> idleCpu, pendingCpu, rssDelta;
     int lost = 0;
     for (int round = 0; round < 20; ++round) {

@@ -1,0 +1,12 @@
+#pragma once
+
+// What a pending sample costs the desktop, for the Wayland benchmarks: the CPU
+// time of processes found by name in /proc, and of this one.
+
+#include <string>
+#include <vector>
+
+// The /proc stat files of the processes with these names, and this process's.
+std::vector<std::string> desktopProcesses(const std::vector<std::string>& names);
+// Their user and system CPU time so far, added up, in milliseconds.
+double cpuMs(const std::vector<std::string>& stats);
