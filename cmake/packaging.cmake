@@ -41,8 +41,10 @@ cursor and its eight neighbours, shows them in a 3 x 3 grid laid out as the
 pixels lie, lists the nine colour values and shows their mean.
 .
 It reads physical screen pixels from the X server at any colour depth, on
-several monitors and at any scale factor, and on Wayland desktops (GNOME,
-KDE Plasma) through the desktop's screen sharing portal. For designers,
+several monitors and at any scale factor, and on Wayland desktops: GNOME and
+KDE Plasma through the desktop's screen sharing portal, and wlroots desktops
+(sway, Hyprland, river, Wayfire, labwc) from the compositor itself, with no
+dialog. For designers,
 developers and anyone who needs to know what colour a pixel really is.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -66,11 +66,11 @@ const Screen::Unreadable kNoPortal{
     "sina färger.\n\nInstallera xdg-desktop-portal och skrivbordets egen portal, eller logga in "
     "i en X11-session."};
 const Screen::Unreadable kNoCursor{
-    "this desktop's screen cast does not tell where the cursor is, as wlroots desktops such as "
-    "sway do not",
-    "Skrivbordets skärmdelning talar inte om var muspekaren är (så gör sway och andra "
-    "wlroots-skrivbord), så rutorna behåller sina färger.\n\nLogga in i GNOME, KDE Plasma eller "
-    "en X11-session för att kunna läsa pixlar."};
+    "this desktop's screen cast does not tell where the cursor is, and the desktop offers no "
+    "wlroots screen copy",
+    "Skrivbordets skärmdelning talar inte om var muspekaren är, och skrivbordet kan inte heller "
+    "kopiera skärmen åt programmet, så rutorna behåller sina färger.\n\nLogga in i GNOME, KDE "
+    "Plasma, sway eller en X11-session för att kunna läsa pixlar."};
 const Screen::Unreadable kDeclinedByUser{
     "sharing the screen was declined",
     "Skärmdelningen avböjdes, så rutorna behåller sina färger.\n\nTryck på knappen för att bli "
