@@ -28,8 +28,8 @@ endforeach()
 set(stage ${CMAKE_CURRENT_BINARY_DIR}/msi)
 configure_file(resources/pixel-sampler.wxs.in ${stage}/pixel-sampler.wxs @ONLY)
 # wixl stamps the package with the clock's time, its files with theirs, and a
-# random package code: the clock and the files are held at the build's time,
-# and the code set afterwards.
+# random package code: the clock (stopped: -f, an absolute time with no "@")
+# and the files are held at the build's time, and the code set afterwards.
 set(saved_epoch "$ENV{SOURCE_DATE_EPOCH}")
 set(ENV{SOURCE_DATE_EPOCH} ${PIXEL_SAMPLER_EPOCH})
 string(TIMESTAMP msi_time "%Y-%m-%d %H:%M:%S" UTC)
@@ -41,7 +41,7 @@ add_custom_command(OUTPUT ${msi}
                    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/LICENSE ${stage}/LICENSE.txt
                    COMMAND touch -d @${PIXEL_SAMPLER_EPOCH} ${stage}/pixel-sampler.exe
                            ${stage}/pixel-sampler.ico ${stage}/LICENSE.txt
-                   COMMAND ${CMAKE_COMMAND} -E env TZ=UTC ${FAKETIME} ${msi_time}
+                   COMMAND ${CMAKE_COMMAND} -E env TZ=UTC ${FAKETIME} -f ${msi_time}
                            ${WIXL} --arch x64 -o ${msi} ${stage}/pixel-sampler.wxs
                    COMMAND ${MSIBUILD} ${msi} -s "pixel-sampler ${PIXEL_SAMPLER_VERSION_TEXT} installer"
                            "${msi_manufacturer}" "x64$<SEMICOLON>1033" "{${msi_package_code}}"
