@@ -17,7 +17,7 @@ void Form1::start() {
 
 void Form1::checkScreen() {
     const Screen::Unreadable problem = screen_.whyUnreadable();
-    // Each thing that stands in the way is said once.
+    // Each thing that stands in the way is said once a press (and at start-up).
     if (problem.reason.empty() || problem.reason == lastProblem_) {
         return;
     }
@@ -30,6 +30,8 @@ void Form1::command1Click() {
     handle([this] {
         lines_.clear();
         view_.linesRemoved();
+        // Whatever stood in the way before is said again if it still does.
+        lastProblem_.clear();
         // A press while armed restarts the count; either way one sample follows.
         view_.setTimerArmed(true);
         screen_.expectSample(design::kTimerIntervalMs);

@@ -73,6 +73,7 @@ struct Rig final : Screen, FormView {
         messages.push_back(title + "|" + text + (error ? "|error" : ""));
     }
     void endProgram(int status) override { messages.push_back("end " + std::to_string(status)); }
+    Unreadable whyUnreadable() override { return problem; }
 
     std::function<ColorValue(int, int)> colourAt;
     ScreenPoint cursor;
@@ -84,6 +85,7 @@ struct Rig final : Screen, FormView {
     bool lineFails = false;
     bool timerArmed = false;
     std::vector<std::string> messages;
+    Unreadable problem;
     Form1 form{*this, *this};
 };
 
@@ -106,6 +108,7 @@ private slots:
     void errors_data();
     void errors();
     void controlsRefuseWhatIsNoColour();
+    void problemsAreSaidOncePerPress();
 };
 
 void TestForm::sample_data() {
@@ -221,6 +224,18 @@ void TestForm::controlsRefuseWhatIsNoColour() {
         QCOMPARE(h.form.swatchFill(4), taken ? value : swatch);
         QCOMPARE(h.form.labelBack(), taken ? value : label);
     }
+}
+
+// What stands in the way is said when found, not again until the next press,
+// and again after it if it still stands there.
+void TestForm::problemsAreSaidOncePerPress() {
+    Rig h;
+    h.problem = {"no portal", "Ingen portal"};
+    for (auto step :
+         {&Form1::checkScreen, &Form1::checkScreen, &Form1::command1Click, &Form1::checkScreen}) {
+        (h.form.*step)();
+    }
+    QCOMPARE(h.messages, std::vector<std::string>(2, "RGB = GetPixelColor|Ingen portal"));
 }
 
 QTEST_APPLESS_MAIN(TestForm)

@@ -283,9 +283,17 @@ void TestSampler::restoreToken() {
     QCOMPARE(forgetRestoreToken(path), std::string());
     QVERIFY(mkfifo(path.c_str(), 0600) == 0);
     QCOMPARE(loadRestoreToken(path), std::string());
-    // A folder others may write to is not used.
+    // A folder others may write to is neither written nor read; nor one swapped for a link.
+    QCOMPARE(forgetRestoreToken(path), std::string());
+    QCOMPARE(saveRestoreToken(path, "5f1b"), std::string());
     chmod(folder.c_str(), 0777);
     QCOMPARE(saveRestoreToken(path, "5f1b"), folder + " is not the user's alone");
+    QCOMPARE(loadRestoreToken(path), std::string());
+    chmod(folder.c_str(), 0700);
+    QVERIFY(rename(folder.c_str(), (root + "/real").c_str()) == 0 &&
+            symlink((root + "/real").c_str(), folder.c_str()) == 0);
+    QCOMPARE(loadRestoreToken(path), std::string());
+    QVERIFY(!saveRestoreToken(path, "5f1b").empty());
 }
 
 QTEST_APPLESS_MAIN(TestSampler)

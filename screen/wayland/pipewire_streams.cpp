@@ -37,6 +37,7 @@ struct Stream {
     pw_stream* stream = nullptr;
     spa_hook listener{};
     spa_video_info_raw format{};
+    bool framed = false;  // has given its first frame: counted once, whatever follows
 };
 
 }  // namespace
@@ -53,8 +54,10 @@ struct PipeWireStreams::Impl {
 
     std::function<void()> framed;
     std::size_t framedStreams = 0;
+    FrameStore& store;
 
-    Impl(Failed f, std::function<void()> fr) : failed(std::move(f)), framed(std::move(fr)) {}
+    Impl(Failed f, std::function<void()> fr, FrameStore& st)
+        : failed(std::move(f)), framed(std::move(fr)), store(st) {}
 
     void fail(const std::string& why) {
         if (!said) {
@@ -68,6 +71,9 @@ namespace {
 
 void onParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
     auto* s = static_cast<Stream*>(data);
+    if (id == SPA_PARAM_Format && !param) {
+        s->format = {};  // cleared: no format until the next one
+    }
     if (!param || id != SPA_PARAM_Format || spa_format_video_raw_parse(param, &s->format) < 0) {
         return;
     }
@@ -119,12 +125,14 @@ const pw_core_events kCoreEvents = [] {
 void onProcess(void* data) {
     auto* s = static_cast<Stream*>(data);
     while (pw_buffer* b = pw_stream_dequeue_buffer(s->stream)) {
-        const bool first = !s->kept.holding();
         if (void* back = s->kept.arrived(b, *b->buffer, s->format)) {
             pw_stream_queue_buffer(s->stream, static_cast<pw_buffer*>(back));
         }
-        if (first && s->kept.holding() && ++s->owner->framedStreams == s->owner->streams.size()) {
-            s->owner->framed();
+        if (!s->framed && s->kept.holding()) {
+            s->framed = true;
+            if (++s->owner->framedStreams == s->owner->streams.size()) {
+                s->owner->framed();
+            }
         }
     }
 }
@@ -148,7 +156,7 @@ const pw_stream_events kStreamEvents = [] {
 
 PipeWireStreams::PipeWireStreams(int fd, const std::vector<std::uint32_t>& nodes, FrameStore& store,
                                  Failed failed, std::function<void()> framed)
-    : impl_(std::make_unique<Impl>(std::move(failed), std::move(framed))) {
+    : impl_(std::make_unique<Impl>(std::move(failed), std::move(framed), store)) {
     pw_init(nullptr, nullptr);
     impl_->loop = pw_thread_loop_new("pixel-sampler", nullptr);
     impl_->context = impl_->loop
@@ -249,8 +257,14 @@ void PipeWireStreams::unlock() {
 
 void PipeWireStreams::setActive(bool active) {
     pw_thread_loop_lock(impl_->loop);
-    for (auto& s : impl_->streams) {
-        pw_stream_set_active(s->stream, active);
+    for (std::size_t i = 0; i < impl_->streams.size(); ++i) {
+        pw_stream_set_active(impl_->streams[i]->stream, active);
+        // Woken: what the streams said before their rest is not where the pointer
+        // is now. Unknown until a buffer that comes after the wake says so.
+        if (active) {
+            impl_->store.frameGone(i);
+            impl_->store.cursorSeen(i, std::nullopt, 0);
+        }
     }
     pw_thread_loop_unlock(impl_->loop);
 }

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -27,20 +28,30 @@ std::string failed(const std::string& what, const std::string& path) {
     return what + " " + path + ": " + std::strerror(errno);
 }
 
-// A folder the token may be kept in: a real folder of the user's that no one
-// else may write to (else another user could swap the file or plant a link).
-std::string unsafeFolder(const std::string& folder) {
+// The folder the token is kept in, opened once and checked through its
+// descriptor, so that nothing can swap it for a link between the check and the
+// use: a real folder of the user's that no one else may write to (else another
+// user could swap the file or plant a link). -1, and why, where it is not.
+int openFolder(const std::string& folder, std::string& why) {
+    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     struct stat info {};
-    if (lstat(folder.c_str(), &info) != 0) {
-        return failed("cannot look at", folder);
+    if (dir < 0) {
+        why = failed("cannot open", folder);
+    } else if (fstat(dir, &info) != 0 || info.st_uid != geteuid() ||
+               (info.st_mode & (S_IWGRP | S_IWOTH))) {
+        close(dir);
+        why = folder + " is not the user's alone";
+        return -1;
     }
-    if (!S_ISDIR(info.st_mode)) {
-        return folder + " is not a folder";
-    }
-    if (info.st_uid != geteuid() || (info.st_mode & (S_IWGRP | S_IWOTH))) {
-        return folder + " is not the user's alone";
-    }
-    return {};
+    return dir;
+}
+
+// The token's folder and its name in it.
+std::pair<std::string, std::string> split(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos || slash == 0
+               ? std::pair<std::string, std::string>{}
+               : std::pair{path.substr(0, slash), path.substr(slash + 1)};
 }
 
 }  // namespace
@@ -55,7 +66,14 @@ std::string restoreTokenPath() {
 }
 
 std::string loadRestoreToken(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const auto [folder, name] = split(path);
+    std::string why;
+    const int dir = folder.empty() ? -1 : openFolder(folder, why);
+    const int fd =
+        dir < 0 ? -1 : openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (dir >= 0) {
+        close(dir);
+    }
     if (fd < 0) {
         return {};
     }
@@ -73,42 +91,52 @@ std::string loadRestoreToken(const std::string& path) {
 }
 
 std::string saveRestoreToken(const std::string& path, const std::string& token) {
-    const std::size_t slash = path.rfind('/');
-    if (!isToken(token) || slash == std::string::npos || slash == 0) {
+    const auto [folder, name] = split(path);
+    if (!isToken(token) || folder.empty()) {
         return "no place to keep it";
     }
     // The folders as the XDG base directories expect them: the user's alone.
-    for (std::size_t at = path.find('/', 1); at != std::string::npos && at <= slash;
+    for (std::size_t at = path.find('/', 1); at != std::string::npos && at <= folder.size();
          at = path.find('/', at + 1)) {
         if (mkdir(path.substr(0, at).c_str(), 0700) != 0 && errno != EEXIST) {
             return failed("cannot make", path.substr(0, at));
         }
     }
-    const std::string folder = path.substr(0, slash);
-    if (std::string why = unsafeFolder(folder); !why.empty()) {
+    std::string why;
+    const int dir = openFolder(folder, why);
+    if (dir < 0) {
         return why;
     }
-    // A name of its own, made anew: nothing planted at it is followed.
-    std::string temporary = path + ".XXXXXX";
-    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return failed("cannot write in", folder);
-    }
+    // A name of its own, made anew: nothing planted at it is followed or written over.
+    const std::string temporary = name + ".new-" + std::to_string(getpid());
+    const int fd =
+        openat(dir, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     const std::string text = token + "\n";
     const bool written =
-        write(fd, text.data(), text.size()) == ssize_t(text.size()) && fsync(fd) == 0;
-    close(fd);
-    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
-        const std::string why = failed("cannot write", path);
-        unlink(temporary.c_str());
-        return why;
+        fd >= 0 && write(fd, text.data(), text.size()) == ssize_t(text.size()) && fsync(fd) == 0;
+    if (fd >= 0) {
+        close(fd);
     }
-    return {};
+    if (!written || renameat(dir, temporary.c_str(), dir, name.c_str()) != 0) {
+        why = failed(fd < 0 ? "cannot write in" : "cannot write", fd < 0 ? folder : path);
+        if (fd >= 0) {
+            unlinkat(dir, temporary.c_str(), 0);
+        }
+    }
+    close(dir);
+    return why;
 }
 
 std::string forgetRestoreToken(const std::string& path) {
-    if (path.empty() || unlink(path.c_str()) == 0 || errno == ENOENT) {
-        return {};
+    const auto [folder, name] = split(path);
+    std::string why;
+    const int dir = folder.empty() ? -1 : openFolder(folder, why);
+    if (dir < 0) {
+        return errno == ENOENT || folder.empty() ? std::string() : why;  // nothing kept there
     }
-    return failed("cannot remove", path);
+    if (unlinkat(dir, name.c_str(), 0) != 0 && errno != ENOENT) {
+        why = failed("cannot remove", path);
+    }
+    close(dir);
+    return why;
 }

@@ -8,9 +8,9 @@
 std::string restoreTokenPath();
 
 // The token in `path`; empty where there is none or it is not one. Only a small
-// regular file of the user's is read, and nothing at the path is waited on or
-// followed (a missing, foreign, damaged or planted file means the desktop asks
-// again).
+// regular file of the user's, in a folder of the user's alone, is read, and
+// nothing at the path is waited on or followed (a missing, foreign, damaged or
+// planted file means the desktop asks again).
 std::string loadRestoreToken(const std::string& path);
 
 // Replaces the token at once and whole (a program ended by a signal leaves the

@@ -45,7 +45,7 @@ const QString kSession = QStringLiteral("org.freedesktop.portal.Session");
 constexpr unsigned kMonitors = 1, kCursorAsMetadata = 4, kPersistent = 2;
 constexpr unsigned kDeclined = 1;
 // Cursor metadata came with version 2, approvals that are kept with version 4.
-constexpr unsigned kLeastVersion = 4;
+constexpr unsigned kLeastVersion = 2, kKeptVersion = 4;
 // Long enough for a portal started on demand on a busy machine, short enough
 // that a portal that never answers is said while the user still waits.
 constexpr int kStepLimitMs = 10000;
@@ -170,6 +170,16 @@ public:
                 return fail(kNoCursor);
             }
             portalChecked_ = true;
+            keepsApproval_ = version >= kKeptVersion;
+            if (!keepsApproval_) {
+                std::fprintf(stderr,
+                             "pixel-sampler: this desktop's screen cast portal (version %u) cannot "
+                             "keep an approval: the desktop asks at every sample\n",
+                             version);
+            }
+            if (!sampleDue_) {
+                return endSession();  // the tick has passed: nothing to ask for
+            }
             createSession();
         });
     }
@@ -218,7 +228,9 @@ public:
         // waits, without a word from PipeWire: a tick that found no format long
         // after the streams opened says so (a slow desktop is still read).
         if (streamsOpened_.hasExpired(kAgreeMs) && !streams_->formatsAgreed()) {
-            return fail(streamFailed("no video format could be agreed with the desktop"));
+            return fail(
+                streamFailed("the desktop never started the stream: no video format "
+                             "both sides take, or nothing connected it"));
         }
         endSession();
     }
@@ -226,10 +238,24 @@ public:
     Unreadable whyUnreadable() override { return problem_; }
 
 private slots:
-    void onResponse(uint code, const QVariantMap& results) {
+    void onResponse(uint code, const QVariantMap& results, const QDBusMessage& message) {
+        const QString handed = results.value(QStringLiteral("session_handle")).toString();
+        // A session handed out for a request given up is closed at once.
+        if (orphans_.removeOne(message.path())) {
+            unsubscribe(message.path());
+            return closeSession(code == 0 ? handed : QString());
+        }
+        // An answer queued before its request was given up is not this one's.
+        if (!active_ || message.path() != requestPath_) {
+            return;
+        }
         stopListening();
         stepLimit_.stop();
+        if (!handed.isEmpty()) {
+            session_ = handed;  // closed however the session ends from here on
+        }
         const auto next = std::move(onAnswer_);
+        onAnswer_ = nullptr;
         if (code != 0) {
             // Declined by the user (1), or ended some other way (2): a kept
             // approval the portal refuses ends that way.
@@ -261,9 +287,7 @@ private:
     void createSession() {
         tokenSent_ = false;
         request(QStringLiteral("CreateSession"), {},
-                {{QStringLiteral("session_handle_token"), token()}},
-                [this](const QVariantMap& results) {
-                    session_ = results.value(QStringLiteral("session_handle")).toString();
+                {{QStringLiteral("session_handle_token"), token()}}, [this](const QVariantMap&) {
                     // The user may stop sharing from the desktop's indicator.
                     bus_.connect(kPortal, session_, kSession, QStringLiteral("Closed"), this,
                                  SLOT(onSessionClosed()));
@@ -274,9 +298,12 @@ private:
     void selectSources() {
         QVariantMap options{{QStringLiteral("types"), kMonitors},
                             {QStringLiteral("multiple"), true},
-                            {QStringLiteral("cursor_mode"), kCursorAsMetadata},
-                            {QStringLiteral("persist_mode"), kPersistent}};
-        const std::string saved = tokenRefused_ ? std::string() : loadRestoreToken(tokenPath_);
+                            {QStringLiteral("cursor_mode"), kCursorAsMetadata}};
+        if (keepsApproval_) {
+            options.insert(QStringLiteral("persist_mode"), kPersistent);
+        }
+        const std::string saved =
+            tokenRefused_ || !keepsApproval_ ? std::string() : loadRestoreToken(tokenPath_);
         tokenSent_ = !saved.empty();
         if (tokenSent_) {
             options.insert(QStringLiteral("restore_token"), QString::fromStdString(saved));
@@ -372,8 +399,9 @@ private:
         requestPath_ =
             QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, handle);
         onAnswer_ = std::move(onAnswer);
+        creating_ = method == QStringLiteral("CreateSession");
         bus_.connect(kPortal, requestPath_, kRequest, QStringLiteral("Response"), this,
-                     SLOT(onResponse(uint, QVariantMap)));
+                     SLOT(onResponse(uint, QVariantMap, QDBusMessage)));
         options.insert(QStringLiteral("handle_token"), handle);
         QDBusMessage call =
             QDBusMessage::createMethodCall(kPortal, kPortalPath, kScreenCast, method);
@@ -430,12 +458,27 @@ private:
         }
     }
 
-    // No more answers from the request under way, if there is one.
+    // No more answers from the request under way, if there is one; but a session
+    // being created may still be handed out, and is then closed (onResponse).
     void stopListening() {
-        if (!requestPath_.isEmpty()) {
-            bus_.disconnect(kPortal, requestPath_, kRequest, QStringLiteral("Response"), this,
-                            SLOT(onResponse(uint, QVariantMap)));
-            requestPath_.clear();
+        if (creating_ && !requestPath_.isEmpty()) {
+            orphans_.append(requestPath_);
+        } else if (!requestPath_.isEmpty()) {
+            unsubscribe(requestPath_);
+        }
+        requestPath_.clear();
+        creating_ = false;
+    }
+
+    void unsubscribe(const QString& path) {
+        bus_.disconnect(kPortal, path, kRequest, QStringLiteral("Response"), this,
+                        SLOT(onResponse(uint, QVariantMap, QDBusMessage)));
+    }
+
+    void closeSession(const QString& session) {
+        if (!session.isEmpty()) {
+            bus_.asyncCall(QDBusMessage::createMethodCall(kPortal, session, kSession,
+                                                          QStringLiteral("Close")));
         }
     }
 
@@ -447,11 +490,11 @@ private:
         streams_.reset();
         store_.reset();
         stopListening();
+        onAnswer_ = nullptr;
         if (!session_.isEmpty()) {
             bus_.disconnect(kPortal, session_, kSession, QStringLiteral("Closed"), this,
                             SLOT(onSessionClosed()));
-            bus_.asyncCall(QDBusMessage::createMethodCall(kPortal, session_, kSession,
-                                                          QStringLiteral("Close")));
+            closeSession(session_);
             session_.clear();
         }
     }
@@ -463,14 +506,17 @@ private:
     QElapsedTimer streamsOpened_;
     QDeadlineTimer tickDue_;
     bool portalChecked_ = false;
-    bool active_ = false;     // a session is being set up or records
-    bool sampleDue_ = false;  // from expectSample() to the end of the tick
+    bool active_ = false;        // a session is being set up or records
+    bool sampleDue_ = false;     // from expectSample() to the end of the tick
+    bool keepsApproval_ = true;  // the portal's version keeps approvals (restore tokens)
     bool tokenSent_ = false;
     bool tokenRefused_ = false;
     std::optional<FrameStore::StreamPoint> cursor_;  // the tick's, in its stream's pixels
     int tokens_ = 0;
     int sessions_ = 0;
     QString requestPath_;
+    bool creating_ = false;  // the request under way creates a session
+    QStringList orphans_;    // given-up CreateSession requests, whose sessions are closed
     std::function<void(const QVariantMap&)> onAnswer_;
     QString session_;
     std::unique_ptr<FrameStore> store_;

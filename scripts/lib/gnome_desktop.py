@@ -50,28 +50,55 @@ class Hand:
 
 def find(node, role, name=None):
     # The first accessible below `node` with that role (and name); one still being
-    # made may have no children yet.
-    if node is None:
-        return None
-    if node.get_role_name() == role and name in (None, node.get_name()):
-        return node
-    for i in range(node.get_child_count()):
-        found = find(node.get_child_at_index(i), role, name)
-        if found:
-            return found
+    # made may have no children yet, and one that goes away while it is looked at
+    # (a dialog closed, a window remade) is passed over: callers look again.
+    try:
+        if node is None:
+            return None
+        if node.get_role_name() == role and name in (None, node.get_name()):
+            return node
+        for i in range(node.get_child_count()):
+            found = find(node.get_child_at_index(i), role, name)
+            if found:
+                return found
+    except GLib.Error:
+        pass
     return None
+
+
+def until(done, seconds):
+    # Tries `done` until it holds: an accessible may go between a look and a use.
+    deadline = time.monotonic() + seconds
+    while True:
+        try:
+            if done():
+                return True
+        except (GLib.Error, AttributeError):
+            pass
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.1)
+
+
+def press_button(where, name, seconds=30):
+    # The push button `name` below where(), looked up afresh at every try, pressed.
+    return until(lambda: find(where(), "push button", name).get_action_iface().do_action(0), seconds)
 
 
 def share_dialog():
     # The portal's "Screen Share" dialog, if it is on the screen.
     dialog = find(Atspi.get_desktop(0), "frame", "Screen Share")
-    showing = dialog and dialog.get_state_set().contains(Atspi.StateType.SHOWING)
-    return dialog if showing else None
+    try:
+        return dialog if dialog and dialog.get_state_set().contains(Atspi.StateType.SHOWING) else None
+    except GLib.Error:
+        return None
 
 
-def share_screen(dialog):
-    # Picks every monitor and shares them, as the user does.
-    monitors = find(dialog, "list item").get_parent()
-    for i in range(monitors.get_child_count()):
-        monitors.get_selection_iface().select_child(i)
-    find(dialog, "push button", "_Share Share").get_action_iface().do_action(0)
+def share_screen(seconds=30):
+    # Picks every monitor and shares them, as the user does, in the dialog as it is now.
+    def share():
+        monitors = find(share_dialog(), "list item").get_parent()
+        for i in range(monitors.get_child_count()):
+            monitors.get_selection_iface().select_child(i)
+        return find(share_dialog(), "push button", "_Share Share").get_action_iface().do_action(0)
+    return until(share, seconds)

@@ -48,8 +48,9 @@ def window():  # the running program's, over AT-SPI (one that ended may still be
     gi.require_version("Atspi", "2.0")
     from gi.repository import Atspi, GLib
     desktop = Atspi.get_desktop(0)
-    for app in map(desktop.get_child_at_index, range(desktop.get_child_count())):
+    for i in range(desktop.get_child_count()):
         try:
+            app = desktop.get_child_at_index(i)
             if app and app.get_name() == "pixel-sampler" and app.get_child_count():
                 return app
         except GLib.Error:
@@ -58,9 +59,13 @@ def window():  # the running program's, over AT-SPI (one that ended may still be
 
 
 def swatches():
-    # The nine swatches' colours, in the order of OFFSETS, as a screen reader reads them.
-    form = window().get_child_at_index(0)
-    shown = [n.get_description() for n in map(form.get_child_at_index, range(form.get_child_count()))
-             if n.get_name().startswith("Pixel ")]
-    swatches.last = shown
-    return shown
+    # The nine swatches' colours, in the order of OFFSETS, as a screen reader reads them;
+    # none while the window is being made or remade.
+    try:
+        form = window().get_child_at_index(0)
+        swatches.last = [n.get_description() for n in map(form.get_child_at_index,
+                                                          range(form.get_child_count()))
+                         if n.get_name().startswith("Pixel ")]
+    except Exception:  # GLib.Error: an accessible gone while read
+        swatches.last = []
+    return swatches.last

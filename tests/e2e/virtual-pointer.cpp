@@ -10,24 +10,22 @@
 static zwlr_virtual_pointer_manager_v1* manager;
 static wl_seat* seat;
 
-static void global(void*, wl_registry* registry, uint32_t name, const char* interface, uint32_t) {
-    if (std::string(interface) == zwlr_virtual_pointer_manager_v1_interface.name) {
-        manager = static_cast<zwlr_virtual_pointer_manager_v1*>(
-            wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
-    } else if (std::string(interface) == wl_seat_interface.name && !seat) {
-        seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-    }
-}
-
 int main() {
     wl_display* display = wl_display_connect(nullptr);
-    if (!display) {
-        return 1;
-    }
-    const wl_registry_listener listener{global, [](void*, wl_registry*, uint32_t) {}};
-    wl_registry_add_listener(wl_display_get_registry(display), &listener, nullptr);
-    wl_display_roundtrip(display);
-    if (!manager) {
+    const wl_registry_listener listener{
+        [](void*, wl_registry* registry, uint32_t name, const char* interface, uint32_t) {
+            if (std::string(interface) == zwlr_virtual_pointer_manager_v1_interface.name) {
+                manager = static_cast<zwlr_virtual_pointer_manager_v1*>(wl_registry_bind(
+                    registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
+            } else if (std::string(interface) == wl_seat_interface.name && !seat) {
+                seat =
+                    static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+            }
+        },
+        [](void*, wl_registry*, uint32_t) {}};
+    if (!display ||
+        wl_registry_add_listener(wl_display_get_registry(display), &listener, nullptr) ||
+        wl_display_roundtrip(display) < 0 || !manager) {
         return 1;
     }
     zwlr_virtual_pointer_manager_v1_create_virtual_pointer(manager, seat);
