@@ -178,24 +178,27 @@ void TestX11Reader::rootResizedWhileRunning() {
 }
 
 // Monitors set while the program runs (each test has a server of its own, so
-// they are left set): a point next to a monitor but on none (a gap, where
-// monitors differ in size) reads -1 even inside a block; a monitor claimed
+// they are left set): a point in the gap where monitors differ in size (inside
+// their bounding box, on none) reads -1 even inside a block; a monitor claimed
 // beyond the root is refused by the server (BadMatch) and reads -1 too.
 void TestX11Reader::monitorsSetWhileRunning() {
-    const QString set = QStringLiteral("xrandr --setmonitor e2e-%1 %2/100x%3/100+0+%4 %5");
-    if (!run(set.arg("left").arg(w_ / 2).arg(h_).arg(0).arg("screen"))) {
+    const QString set = QStringLiteral("xrandr --setmonitor e2e-%1 %2/100x%3/100+%4+%5 %6");
+    if (!run(set.arg("left").arg(w_ / 2).arg(h_).arg(0).arg(0).arg("screen")) ||
+        !run(set.arg("right").arg(w_ / 2).arg(h_ / 2).arg(w_ / 2).arg(0).arg("none"))) {
         QSKIP("xrandr cannot set monitors on this server");
     }
     {
-        ScreenLease lease(*screen_);
-        QCOMPARE(lease.pixel(w_ / 2 - 1, 5), server(w_ / 2 - 1, 5));
-        QCOMPARE(lease.pixel(w_ / 2, 5), kInvalidColour);  // in the block, right of the monitor
+        ScreenLease lease(*screen_);  // a block across the three: left, right above, gap
+        QCOMPARE(lease.pixel(w_ / 2 - 1, h_ / 2), server(w_ / 2 - 1, h_ / 2));
+        QCOMPARE(lease.pixel(w_ / 2, h_ / 2 - 1), server(w_ / 2, h_ / 2 - 1));
+        QCOMPARE(lease.pixel(w_ / 2, h_ / 2), kInvalidColour);
     }
-    QVERIFY(run(set.arg("beyond").arg(w_ + 100).arg(10).arg(h_ + 5).arg("none")));
+    QVERIFY(run(set.arg("beyond").arg(w_ + 100).arg(10).arg(0).arg(h_ + 5).arg("none")));
     ScreenLease lease(*screen_);
     QCOMPARE(lease.pixel(10, h_ + 6), kInvalidColour);
     QCOMPARE(lease.pixel(w_ + 50, h_ + 6), kInvalidColour);
-    run("xrandr --delmonitor e2e-left && xrandr --delmonitor e2e-beyond");
+    run("xrandr --delmonitor e2e-left; xrandr --delmonitor e2e-right; xrandr --delmonitor "
+        "e2e-beyond");
 }
 
 // Where there is no position on this screen (the pointer on another X screen of
