@@ -259,10 +259,12 @@ void PipeWireStreams::setActive(bool active) {
     pw_thread_loop_lock(impl_->loop);
     for (std::size_t i = 0; i < impl_->streams.size(); ++i) {
         pw_stream_set_active(impl_->streams[i]->stream, active);
-        // Woken: what the streams said before their rest is not where the pointer
-        // is now. Unknown until a buffer that comes after the wake says so.
+        // Woken: where the streams said the pointer was before their rest is not
+        // where it is now; unknown until a buffer that comes after the wake says.
+        // The frames stay: the desktop sends a monitor's pixels only when they
+        // change (a moving pointer comes as buffers with the cursor alone), so a
+        // kept frame is what that monitor shows.
         if (active) {
-            impl_->store.frameGone(i);
             impl_->store.cursorSeen(i, std::nullopt, 0);
         }
     }

@@ -35,7 +35,7 @@ public:
     void lock();
     void unlock();
     // An inactive stream keeps its format and buffers, and the desktop records
-    // nothing for it. Woken, its cursor and frame are unknown until a new buffer.
+    // nothing for it. Woken, its cursor is unknown until a new buffer tells it.
     void setActive(bool active);
 
     struct Impl;
