@@ -27,8 +27,8 @@
 #include <string>
 #include <vector>
 
-#include "desktop_cpu.h"
 #include "screen/wayland/screen_portal.h"
+#include "wayland_measures.h"
 
 namespace {
 
@@ -36,11 +36,6 @@ void runEvents(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 double residentMiB() {

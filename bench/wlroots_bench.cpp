@@ -10,25 +10,15 @@
 //                                    nothing pending
 //   pixel-sampler-wlroots-bench
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 #include <vector>
 
-#include "desktop_cpu.h"
 #include "screen/wlroots/screen_wlroots.h"
-
-namespace {
+#include "wayland_measures.h"
 
 using Clock = std::chrono::steady_clock;
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-}  // namespace
 
 int main() {
     std::unique_ptr<Screen> screen = openWlrootsScreen();

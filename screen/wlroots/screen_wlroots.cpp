@@ -20,6 +20,7 @@
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -288,12 +289,8 @@ private:
         // Each overlay is mapped as its size comes; the enter follows.
         waitFor(
             [this] {
-                for (const auto& o : outputs_) {
-                    if (!o->configured) {
-                        return false;
-                    }
-                }
-                return true;
+                return std::none_of(outputs_.begin(), outputs_.end(),
+                                    [](const auto& o) { return o->overlay && !o->configured; });
             },
             kStepLimitMs);
         waitFor([this] { return entered_; }, kEnterLimitMs);
@@ -350,12 +347,8 @@ private:
         }
         waitFor(
             [this] {
-                for (const auto& o : outputs_) {
-                    if (o->copy == Output::Copy::Pending) {
-                        return false;
-                    }
-                }
-                return true;
+                return std::none_of(outputs_.begin(), outputs_.end(),
+                                    [](const auto& o) { return o->copy == Output::Copy::Pending; });
             },
             kStepLimitMs);
     }
@@ -394,8 +387,7 @@ private:
     void addOutput(std::uint32_t name, std::uint32_t version) {
         auto o = std::make_unique<Output>();
         o->name = name;
-        o->output = static_cast<wl_output*>(
-            wl_registry_bind(registry_, name, &wl_output_interface, std::min(version, 3u)));
+        o->output = bind<wl_output>(name, wl_output_interface, std::min(version, 3u));
         wl_output_add_listener(o->output, &kOutputListener, o.get());
         outputs_.push_back(std::move(o));
         describeOutputs();

@@ -1,4 +1,4 @@
-#include "desktop_cpu.h"
+#include "wayland_measures.h"
 
 #include <dirent.h>
 #include <unistd.h>
@@ -39,4 +39,9 @@ double cpuMs(const std::vector<std::string>& stats) {
         }
     }
     return ticks * 1000.0 / sysconf(_SC_CLK_TCK);
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
