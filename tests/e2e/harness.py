@@ -44,9 +44,7 @@ def nine(sizes, m, x, y, crossings={}):
 
 
 def window():  # the running program's, over AT-SPI (one that ended may still be listed)
-    import gi
-    gi.require_version("Atspi", "2.0")
-    from gi.repository import Atspi, GLib
+    from gnome_desktop import Atspi, GLib  # the Wayland drivers have scripts/lib on their path
     desktop = Atspi.get_desktop(0)
     for i in range(desktop.get_child_count()):
         try:
