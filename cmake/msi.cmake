@@ -9,14 +9,15 @@ if(NOT WIXL OR NOT MSIBUILD OR NOT FAKETIME)
     return()
 endif()
 
-# A later version upgrades in place: the upgrade code never changes. Everything
-# else is derived from it, so that the same commit gives the same installer:
-# the product code from the version, the package code from the version and the
-# build's time.
+# Every package replaces the one installed: the upgrade code never changes, and
+# each build is a product of its own (a major upgrade), so that a rebuild of one
+# version goes over the other too. Everything else is derived from the upgrade
+# code, the version and the build's time, so that the same commit gives the same
+# installer.
 set(msi_manufacturer "the pixel-sampler authors")
 set(msi_upgrade_code 6F2B8A31-4C1D-4E77-9A0B-5D3E2C1F7A60)
-string(UUID msi_product_code NAMESPACE ${msi_upgrade_code} NAME "product ${PROJECT_VERSION}"
-       TYPE SHA1 UPPER)
+string(UUID msi_product_code NAMESPACE ${msi_upgrade_code}
+       NAME "product ${PROJECT_VERSION} ${PIXEL_SAMPLER_EPOCH}" TYPE SHA1 UPPER)
 string(UUID msi_package_code NAMESPACE ${msi_upgrade_code}
        NAME "package ${PROJECT_VERSION} ${PIXEL_SAMPLER_EPOCH}" TYPE SHA1 UPPER)
 foreach(component component folder)
@@ -27,6 +28,14 @@ endforeach()
 # they are put there, and it runs there.
 set(stage ${CMAKE_CURRENT_BINARY_DIR}/msi)
 configure_file(resources/pixel-sampler.wxs.in ${stage}/pixel-sampler.wxs @ONLY)
+# Windows Installer compares only the first three fields of a version: a
+# rebuild, or a release that changes only the fourth field, counts as the same
+# version, which MajorUpgrade leaves installed beside it. Its upgrade row is
+# made to take the same version too (MigrateFeatures | VersionMaxInclusive, as
+# WiX's AllowSameVersionUpgrades writes it). The price, as ever with that
+# setting: of two packages that differ in the fourth field alone, the one
+# installed last stays, whichever is newer.
+set(msi_upgrade_row "'{${msi_upgrade_code}}', '${PROJECT_VERSION}', 513, 'WIX_UPGRADE_DETECTED'")
 # wixl stamps the package with the clock's time, its files with theirs, and a
 # random package code: the clock (stopped: -f, an absolute time with no "@")
 # and the files are held at the build's time, and the code set afterwards.
@@ -45,6 +54,9 @@ add_custom_command(OUTPUT ${msi}
                            ${WIXL} --arch x64 -o ${msi} ${stage}/pixel-sampler.wxs
                    COMMAND ${MSIBUILD} ${msi} -s "pixel-sampler ${PIXEL_SAMPLER_VERSION_TEXT} installer"
                            "${msi_manufacturer}" "x64$<SEMICOLON>1033" "{${msi_package_code}}"
+                   COMMAND ${MSIBUILD} ${msi}
+                           -q "DELETE FROM `Upgrade` WHERE `ActionProperty` = 'WIX_UPGRADE_DETECTED'"
+                           -q "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) VALUES (${msi_upgrade_row})"
                    DEPENDS pixel-sampler ${stage}/pixel-sampler.wxs
                            ${PROJECT_SOURCE_DIR}/resources/icon/pixel-sampler.ico
                            ${PROJECT_SOURCE_DIR}/LICENSE
