@@ -1,7 +1,6 @@
 #include "scaled_layout.h"
 
 #include <algorithm>
-#include <numeric>
 
 namespace {
 
@@ -47,14 +46,6 @@ int sideOf(std::int32_t p, std::int32_t cursor) {
     return p < cursor ? -1 : p > cursor ? 1 : 0;
 }
 
-// Floor and ceiling of a / b for b > 0.
-std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
-    return a / b - (a % b < 0);
-}
-std::int64_t ceilDiv(std::int64_t a, std::int64_t b) {
-    return -floorDiv(-a, b);
-}
-
 }  // namespace
 
 std::optional<MonitorPixel> locatePixel(const std::vector<ScaledMonitor>& monitors,
@@ -97,38 +88,29 @@ std::optional<MonitorPixel> pixelUnder(const std::vector<ScaledMonitor>& monitor
     }
     const ScaledMonitor& m = monitors[monitor];
     if (x256 < 0 || y256 < 0 || x256 >= std::int64_t{m.place.width} * 256 ||
-        y256 >= std::int64_t{m.place.height} * 256) {
+        y256 >= std::int64_t{m.place.height} * 256 || m.width <= 0 || m.height <= 0) {
         return std::nullopt;
     }
-    return MonitorPixel{
-        monitor, std::int32_t(std::int64_t{x256} * m.width / (256 * std::int64_t{m.place.width})),
-        std::int32_t(std::int64_t{y256} * m.height / (256 * std::int64_t{m.place.height}))};
-}
-
-LogicalRegion logicalRegion(const ScaledMonitor& monitor, std::int32_t firstX, std::int32_t firstY,
-                            std::int32_t lastX, std::int32_t lastY) {
-    // One axis: [start, end) in logical units, and the pixel at its start.
-    struct Span {
-        std::int32_t start, end, pixel;
+    // Pixels a logical unit, as a fraction: per axis, the sizes' ratio.
+    std::int64_t perUnitX[] = {m.width, m.place.width}, perUnitY[] = {m.height, m.place.height};
+    // A logical side L of P pixels at scale s = n / d came from P / s cut
+    // (L <= P / s < L + 1) or rounded (L - 1/2 <= P / s < L + 1/2). Compositors
+    // keep scales in 120ths at the finest.
+    const auto fits = [](std::int64_t n, std::int64_t d, std::int64_t pixels,
+                         std::int64_t logical) {
+        return pixels * d < (logical + 1) * n && (2 * logical - 1) * n <= 2 * pixels * d;
     };
-    const auto span = [](std::int32_t first, std::int32_t last, std::int32_t logical,
-                         std::int32_t pixels) {
-        // A start on a logical unit that falls on a pixel edge (a multiple of the
-        // scale's denominator): its pixel is then exact, and a region clipped at
-        // the far edge ends on it, however the desktop rounds.
-        const std::int64_t step = logical / std::gcd(logical, pixels);
-        std::int64_t start = std::clamp<std::int64_t>(
-            floorDiv(std::int64_t{first} * logical, pixels) - 1, 0, logical);
-        start -= start % step;
-        const std::int64_t end = std::clamp<std::int64_t>(
-            ceilDiv((std::int64_t{last} + 1) * logical, pixels) + 1, start, logical);
-        return Span{std::int32_t(start), std::int32_t(end), std::int32_t(start * pixels / logical)};
-    };
-    if (monitor.width <= 0 || monitor.height <= 0 || monitor.place.width <= 0 ||
-        monitor.place.height <= 0) {
-        return {};
+    for (std::int64_t d = 1; d <= 120; ++d) {
+        const std::int64_t n = m.width * d / (std::int64_t{m.place.width} + 1) + 1;
+        if (fits(n, d, m.width, m.place.width) && fits(n, d, m.height, m.place.height)) {
+            perUnitX[0] = perUnitY[0] = n, perUnitX[1] = perUnitY[1] = d;
+            break;
+        }
     }
-    const Span x = span(firstX, lastX, monitor.place.width, monitor.width);
-    const Span y = span(firstY, lastY, monitor.place.height, monitor.height);
-    return {{x.start, y.start, x.end - x.start, y.end - y.start}, x.pixel, y.pixel};
+    const auto under = [](std::int64_t at256, const std::int64_t(&perUnit)[2],
+                          std::int32_t pixels) {
+        return std::int32_t(
+            std::min<std::int64_t>(at256 * perUnit[0] / (256 * perUnit[1]), pixels - 1));
+    };
+    return MonitorPixel{monitor, under(x256, perUnitX, m.width), under(y256, perUnitY, m.height)};
 }

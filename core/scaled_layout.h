@@ -34,18 +34,10 @@ std::optional<MonitorPixel> locatePixel(const std::vector<ScaledMonitor>& monito
 
 // The pixel under a point given in a monitor's logical coordinates from its
 // top-left corner, in 1/256 of a unit as Wayland's fixed-point numbers carry
-// them; none where the point is not on the monitor.
+// them, as the compositor draws the cursor's hotspot: the offset times the
+// monitor's scale, cut to a whole pixel. A fractional scale's logical size was
+// cut or rounded to whole units (2560 pixels at 1.5 are 1706 wide, not 1706.67),
+// so the scale is the simplest one that gives both sides, and only where none
+// fits the sizes' own ratio. None where the point is not on the monitor.
 std::optional<MonitorPixel> pixelUnder(const std::vector<ScaledMonitor>& monitors,
                                        std::size_t monitor, std::int32_t x256, std::int32_t y256);
-
-// The smallest logical rectangle of a monitor, from its top-left corner, that
-// holds its pixels [first, last] on both axes, a logical unit wider on every
-// side (desktops round a region's pixel edges their own way), starting on a
-// pixel edge, clipped to the monitor; and the pixel at its top-left corner.
-struct LogicalRegion {
-    MonitorRect logical;
-    std::int32_t pixelX = 0;
-    std::int32_t pixelY = 0;
-};
-LogicalRegion logicalRegion(const ScaledMonitor& monitor, std::int32_t firstX, std::int32_t firstY,
-                            std::int32_t lastX, std::int32_t lastY);

@@ -1,9 +1,14 @@
 // Pixel layouts an X server may report that the end-to-end servers here never
-// use; screen cast frames at scales and layouts the GNOME test cannot set; the
-// kept approval against what a hostile or damaged state folder holds.
+// use; screen cast frames at scales and layouts the GNOME test cannot set; a
+// wlroots desktop's copies in layouts and row orders sway does not make here,
+// and its pointer at fractional scales; the kept approval against what a
+// hostile or damaged state folder holds.
 
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <wayland-client.h>
+#include <wayland-server.h>
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -16,11 +21,14 @@
 #include "screen/wayland/frame_store.h"
 #include "screen/wayland/kept_frame.h"
 #include "screen/wayland/restore_token.h"
+#include "screen/wlroots/connection.h"
+#include "screen/wlroots/output_copy.h"
 #include "screen/x11/pixel_format.h"
 
 using Bytes = std::vector<std::uint8_t>;
 Q_DECLARE_METATYPE(Bytes)
 Q_DECLARE_METATYPE(PixelFormat)
+Q_DECLARE_METATYPE(OutputCopy)
 
 class TestSampler : public QObject {
     Q_OBJECT
@@ -30,8 +38,13 @@ private slots:
     void decode();
     void screenCast_data();
     void screenCast();
-    void region_data();
-    void region();
+    void wlrootsCopy_data();
+    void wlrootsCopy();
+    void wlrootsTurn_data();
+    void wlrootsTurn();
+    void pointerPixel_data();
+    void pointerPixel();
+    void wlrootsConnectionLost();
     void restoreToken();
 };
 
@@ -217,41 +230,116 @@ void TestSampler::screenCast() {
     QCOMPARE(store.pixel(at, at->x, at->y), kInvalidColour);
 }
 
-// Kept for the user alone, replaced whole, in folders of the user's alone; a
-// damaged, planted or foreign file is no token, and nothing at the path is
-// followed or waited on.
-void TestSampler::region_data() {
-    QTest::addColumn<QList<int>>("monitor");  // logical x, y, width, height; pixels wide, high
-    QTest::addColumn<QList<int>>("block");    // its first and last pixels, x and y
-    QTest::newRow("scale 1.5, right edge") << QList{0, 0, 10, 8, 15, 12} << QList{13, 5, 14, 7};
-    QTest::newRow("scale 1.25, bottom right")
-        << QList{0, 0, 1024, 768, 1280, 960} << QList{1278, 958, 1279, 959};
-    QTest::newRow("scale 1.75, inside")
-        << QList{0, 0, 400, 300, 700, 525} << QList{349, 262, 351, 264};
-    QTest::newRow("scale 2, top left") << QList{0, 0, 8, 6, 16, 12} << QList{0, 0, 1, 1};
-    QTest::newRow("scale 1, placed at 1024")
-        << QList{1024, 0, 1024, 768, 1024, 768} << QList{0, 99, 1, 101};
+// A wlroots desktop's copies in the layouts and row orders sway does not make
+// here: 2 x 2 pixels, the one looked at is the last. Red 0x12, green 0x34, blue
+// 0x56 in each (10 bits: 0x04B, 0x0D0, 0x159, whose top 8 bits they are).
+void TestSampler::wlrootsCopy_data() {
+    QTest::addColumn<OutputCopy>("copy");
+    QTest::addColumn<Bytes>("last");  // the last pixel's bytes, from its first; the rest are 0
+    QTest::addColumn<int>("colour");
+    const auto code = [](const char* c) {
+        return std::uint32_t(c[0] | c[1] << 8 | c[2] << 16 | c[3] << 24);
+    };
+    QTest::newRow("ABGR8888") << OutputCopy{nullptr, code("AB24"), 2, 2, 8}
+                              << Bytes{0x12, 0x34, 0x56, 0} << 0x563412;
+    QTest::newRow("ARGB2101010") << OutputCopy{nullptr, code("AR30"), 2, 2, 8}
+                                 << Bytes{0x59, 0x41, 0xB3, 0xC4} << 0x563412;
+    QTest::newRow("XBGR2101010") << OutputCopy{nullptr, code("XB30"), 2, 2, 8}
+                                 << Bytes{0x4B, 0x40, 0x93, 0x15} << 0x563412;
+    QTest::newRow("rows padded to 12 bytes")
+        << OutputCopy{nullptr, 1, 2, 2, 12} << Bytes{0x56, 0x34, 0x12, 0, 0xEE} << 0x563412;
+    QTest::newRow("y-inverted: the bottom row first")
+        << OutputCopy{nullptr, 1, 2, 2, 8, true} << Bytes{0x56, 0x34, 0x12, 0} << 0x563412;
+    QTest::newRow("RGB565: not read")
+        << OutputCopy{nullptr, code("RG16"), 2, 2, 8} << Bytes{0x56, 0x34, 0x12, 0} << -1;
+    QTest::newRow("rows shorter than their pixels")
+        << OutputCopy{nullptr, 1, 2, 2, 4} << Bytes{} << -1;
 }
 
-// The region a wlroots desktop is asked to copy: inside the monitor, and what
-// the desktop gives for it (origin and size each scaled and truncated) holds the
-// block, its first pixel where the reader takes it to be; a few units at most.
-void TestSampler::region() {
-    QFETCH(QList<int>, monitor);
-    QFETCH(QList<int>, block);
-    const ScaledMonitor m{{monitor[0], monitor[1], monitor[2], monitor[3]}, monitor[4], monitor[5]};
-    const LogicalRegion r = logicalRegion(m, block[0], block[1], block[2], block[3]);
-    const int start[] = {r.logical.x, r.logical.y}, size[] = {r.logical.width, r.logical.height};
-    const int pixel[] = {r.pixelX, r.pixelY};
-    for (int axis : {0, 1}) {
-        const std::int64_t logical = monitor[2 + axis], pixels = monitor[4 + axis];
-        const std::int64_t origin = start[axis] * pixels / logical;
-        QVERIFY(start[axis] >= 0 && size[axis] > 0 && start[axis] + size[axis] <= logical);
-        QCOMPARE(pixel[axis], origin);
-        QVERIFY(origin <= block[axis] && origin + size[axis] * pixels / logical > block[2 + axis]);
-        QVERIFY(size[axis] * pixels <=
-                (block[2 + axis] - block[axis] + 1 + 4) * pixels + 4 * logical);
+void TestSampler::wlrootsCopy() {
+    QFETCH(OutputCopy, copy);
+    QFETCH(Bytes, last);
+    QFETCH(int, colour);
+    Bytes bytes(std::size_t(copy.stride) * 2, 0);  // y-inverted, the last pixel is stored first
+    std::copy(last.begin(), last.end(), bytes.begin() + (copy.yInverted ? 0 : copy.stride) + 4);
+    copy.bytes = bytes.data();
+    QCOMPARE(shownPixel(copy, 1, 1), colour);
+    QCOMPARE(shownPixel(copy, 2, 1), kInvalidColour);
+}
+
+// An output turned and mirrored as sway shows it: its 3 x 2 buffer's pixels in
+// memory order 0 to 5, as the user sees them row by row.
+void TestSampler::wlrootsTurn_data() {
+    QTest::addColumn<int>("transform");
+    QTest::addColumn<bool>("yInverted");
+    QTest::addColumn<QList<int>>("shown");
+    QTest::newRow("normal") << 0 << false << QList{0, 1, 2, 3, 4, 5};
+    QTest::newRow("90 (sway's 270)") << 1 << false << QList{3, 0, 4, 1, 5, 2};
+    QTest::newRow("180") << 2 << false << QList{5, 4, 3, 2, 1, 0};
+    QTest::newRow("270 (sway's 90)") << 3 << false << QList{2, 5, 1, 4, 0, 3};
+    QTest::newRow("flipped") << 4 << false << QList{2, 1, 0, 5, 4, 3};
+    QTest::newRow("flipped-90 (sway's flipped-270)") << 5 << false << QList{0, 3, 1, 4, 2, 5};
+    QTest::newRow("flipped-180") << 6 << false << QList{3, 4, 5, 0, 1, 2};
+    QTest::newRow("flipped-270 (sway's flipped-90)") << 7 << false << QList{5, 2, 4, 1, 3, 0};
+    QTest::newRow("180, y-inverted") << 2 << true << QList{2, 1, 0, 5, 4, 3};
+}
+
+void TestSampler::wlrootsTurn() {
+    QFETCH(int, transform);
+    QFETCH(bool, yInverted);
+    QFETCH(QList<int>, shown);
+    const Bytes bytes{0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0};
+    const OutputCopy copy{bytes.data(), 1, 3, 2, 12, yInverted, transform};
+    const int width = shownSize(3, 2, transform).width;
+    QList<int> seen;
+    for (int i = 0; i < 7; ++i) {
+        seen.append(shownPixel(copy, i % width, i / width) >> 16);  // blue, or -1 past the end
     }
+    QCOMPARE(seen, shown + QList{-1});
+}
+
+// The pointer's pixel where a compositor rounds a fractional scale's logical
+// size (sway, which cuts it, is the end-to-end test's).
+void TestSampler::pointerPixel_data() {
+    QTest::addColumn<QList<int>>("monitor");  // logical width, height; pixels wide, high
+    QTest::addColumn<QList<double>>("pointer");
+    QTest::addColumn<QList<int>>("pixel");
+    // 1440 / 1.75 = 822.86, rounded to 823.
+    QTest::newRow("1.75") << QList{1463, 823, 2560, 1440} << QList{1000.0, 822.5}
+                          << QList{1750, 1439};
+    QTest::newRow("no simple scale: the sizes' ratio")
+        << QList{999, 999, 1000, 1000} << QList{998.5, 0.0} << QList{999, 0};
+    QTest::newRow("off the monitor")
+        << QList{1463, 823, 2560, 1440} << QList{1463.0, 0.0} << QList<int>{};
+}
+
+void TestSampler::pointerPixel() {
+    QFETCH(QList<int>, monitor);
+    QFETCH(QList<double>, pointer);
+    QFETCH(QList<int>, pixel);
+    const auto at = pixelUnder({{{8, 0, monitor[0], monitor[1]}, monitor[2], monitor[3]}}, 0,
+                               std::int32_t(pointer[0] * 256), std::int32_t(pointer[1] * 256));
+    QCOMPARE((at ? QList<int>{at->x, at->y} : QList<int>{}), pixel);
+}
+
+// A compositor that ends the connection with a fatal error, an answer queued
+// behind it: the connection is given up at once, every wait after it too,
+// instead of spinning the window's thread on what can no longer be dispatched.
+void TestSampler::wlrootsConnectionLost() {
+    int fds[2];
+    QVERIFY(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) == 0);
+    wl_display* compositor = wl_display_create();
+    wl_client* client = wl_client_create(compositor, fds[0]);
+    Connection connection(wl_display_connect_to_fd(fds[1]));
+    wl_callback* answered = wl_display_sync(connection.display());
+    wl_display_flush(connection.display());
+    wl_event_loop_dispatch(wl_display_get_event_loop(compositor), 1000);
+    wl_client_post_no_memory(client);
+    wl_display_flush_clients(compositor);
+    QVERIFY(!connection.catchUp() && connection.lost());
+    QVERIFY(!connection.catchUp() && !connection.waitFor([] { return false; }, 60000));
+    wl_callback_destroy(answered);
+    wl_display_destroy(compositor);
 }
 
 void TestSampler::restoreToken() {

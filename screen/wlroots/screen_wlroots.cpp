@@ -6,35 +6,37 @@
 // no keyboard) goes up on every output; the compositor tells the overlay under
 // the pointer where the pointer is (wl_pointer.enter) as soon as it is mapped,
 // no motion needed; the cursor's picture is hidden (a compositor that draws the
-// cursor in software copies it into the pixels otherwise); the smallest region
-// of each output that the 3 x 3 block touches is copied (wlr-screencopy, cursor
-// left out) into shared memory of the reader's; and the overlays come down again,
-// the one under the pointer first (else the pointer stays hidden until it moves).
+// cursor in software copies it into the pixels otherwise); each output that the
+// 3 x 3 block touches is copied whole (wlr-screencopy, cursor left out) into
+// shared memory of the reader's; and the overlays come down again, the one
+// under the pointer first (else the pointer stays hidden until it moves).
+// Whole outputs, not the block's region: a region of a turned output comes from
+// the wrong place on some wlroots versions, and at a fractional scale each
+// rounds the region's edges its own way; an output's own buffer is exact on all.
 // Outputs are placed in logical coordinates (xdg-output) and read in their own
-// pixels (their mode), through scaled_layout.h as the screen cast is.
+// pixels, as shown (output_copy.h), through scaled_layout.h as the screen cast is.
 
 #include "screen_wlroots.h"
 
-#include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <functional>
-#include <map>
+#include <set>
+#include <string>
 #include <vector>
 
+#include "connection.h"
 #include "core/scaled_layout.h"
+#include "output_copy.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 // A compositor answers within a frame (17 ms at 60 Hz): a limit only for one
 // that never does.
 constexpr int kStepLimitMs = 1000;
@@ -86,10 +88,11 @@ struct SharedBuffer {
 struct Output {
     std::uint32_t name = 0;  // the global's
     wl_output* output = nullptr;
+    std::uint32_t version = 0;
     zxdg_output_v1* xdg = nullptr;
     MonitorRect logical{0, 0, 0, 0};
-    std::int32_t modeWidth = 0, modeHeight = 0;
-    bool rotated = false;
+    std::int32_t modeWidth = 0, modeHeight = 0;  // the buffer's, before any turn
+    int transform = 0;
     bool gone = false;  // removed by the compositor; dropped when no tick runs
 
     // An overlay, while a tick has it up.
@@ -99,21 +102,18 @@ struct Output {
     std::unique_ptr<SharedBuffer> transparent;
     bool configured = false;
 
-    // A tick's copy of the region around the pointer.
+    // A tick's copy of the whole output; what the compositor offers is said
+    // afresh for each copy.
     enum class Copy { None, Pending, Ready, Failed };
     Copy copy = Copy::None;
     zwlr_screencopy_frame_v1* frame = nullptr;
-    LogicalRegion region;
-    std::uint32_t format = 0;
-    std::int32_t width = 0, height = 0, stride = 0;
-    bool yInverted = false;
+    bool offered = false;  // a wl_shm buffer, of this format and size
+    OutputCopy layout;
     std::unique_ptr<SharedBuffer> pixels;
 
-    // Its pixels are the mode's; a rotated output's would need the copy turned
-    // as well, and is left unread.
     ScaledMonitor monitor() const {
-        const bool unread = rotated || gone;
-        return {logical, unread ? 0 : modeWidth, unread ? 0 : modeHeight};
+        const ShownSize shown = shownSize(modeWidth, modeHeight, transform);
+        return {logical, gone ? 0 : shown.width, gone ? 0 : shown.height};
     }
     void takeDown() {
         if (overlay) {
@@ -127,7 +127,7 @@ struct Output {
         if (frame) {
             zwlr_screencopy_frame_v1_destroy(frame);
         }
-        frame = nullptr, copy = Copy::None, pixels.reset();
+        frame = nullptr, copy = Copy::None, offered = false, layout = {}, pixels.reset();
     }
     ~Output() {
         takeDown();
@@ -135,23 +135,27 @@ struct Output {
         if (xdg) {
             zxdg_output_v1_destroy(xdg);
         }
-        wl_output_destroy(output);
+        if (version >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
+            wl_output_release(output);
+        } else {
+            wl_output_destroy(output);
+        }
     }
 };
 
 class WlrootsScreen final : public Screen {
 public:
-    explicit WlrootsScreen(wl_display* display) : display_(display) {
-        registry_ = wl_display_get_registry(display_);
+    explicit WlrootsScreen(wl_display* display) : connection_(display) {
+        registry_ = wl_display_get_registry(display);
         wl_registry_add_listener(registry_, &kRegistryListener, this);
         // The globals, then what the outputs say of themselves.
-        settle();
-        settle();
+        connection_.settle(kStepLimitMs);
+        connection_.settle(kStepLimitMs);
     }
     ~WlrootsScreen() override {
         outputs_.clear();
         if (pointer_) {
-            wl_pointer_destroy(pointer_);
+            releasePointer();
         }
         for (wl_proxy* global :
              {(wl_proxy*)seat_, (wl_proxy*)shm_, (wl_proxy*)compositor_, (wl_proxy*)layerShell_,
@@ -160,17 +164,17 @@ public:
                 wl_proxy_destroy(global);
             }
         }
-        wl_display_disconnect(display_);
     }
 
     bool usable() const { return compositor_ && shm_ && layerShell_ && screencopy_ && xdgOutputs_; }
+
+    void expectSample(int) override { said_.clear(); }
 
     // The whole read is here, so that the overlays are down again on every path
     // before the tick goes on; the tick's reads look at the copies.
     void cursorPosition(ScreenPoint& point) override {
         cursor_.reset();
-        catchUp();
-        if (wl_display_get_error(display_)) {
+        if (!connection_.catchUp()) {
             return lost();
         }
         // Outputs keep their places for the whole tick: one that goes meanwhile is
@@ -188,13 +192,14 @@ public:
         if (cursor_) {
             point = {cursor_->x, cursor_->y};
             copyAround(*cursor_);
-        } else if (!unknownSaid_) {
-            unknownSaid_ = true;
-            std::fprintf(stderr,
-                         "pixel-sampler: the desktop did not say where the pointer is (another "
-                         "program's overlay may hold it): nothing was sampled\n");
+        } else if (!connection_.lost()) {
+            say("the desktop did not say where the pointer is (another program's overlay may "
+                "hold it): nothing was sampled");
         }
         lowerOverlays();
+        if (connection_.lost()) {
+            lost();
+        }
     }
 
     ScreenHandle acquire() override { return this; }
@@ -206,16 +211,7 @@ public:
             return kInvalidColour;
         }
         const Output& o = *outputs_[at->monitor];
-        const std::int32_t px = at->x - o.region.pixelX, py = at->y - o.region.pixelY;
-        if (o.copy != Output::Copy::Ready || px < 0 || py < 0 || px >= o.width || py >= o.height) {
-            return kInvalidColour;
-        }
-        const auto* p = static_cast<const std::uint8_t*>(o.pixels->data) +
-                        std::size_t(o.yInverted ? o.height - 1 - py : py) * o.stride +
-                        std::size_t(px) * 4;
-        // Little-endian words: xRGB is B, G, R in memory, xBGR is R, G, B.
-        const bool bgr = o.format == WL_SHM_FORMAT_XRGB8888 || o.format == WL_SHM_FORMAT_ARGB8888;
-        return bgr ? packColour(p[2], p[1], p[0]) : packColour(p[0], p[1], p[2]);
+        return o.copy == Output::Copy::Ready ? shownPixel(o.layout, at->x, at->y) : kInvalidColour;
     }
 
     void release(ScreenHandle) override {
@@ -223,50 +219,21 @@ public:
             o->forgetCopy();
         }
         cursor_.reset();
+        // Said once the tick is done with the controls.
+        if (!problem_.reason.empty() && problemFound) {
+            problemFound();
+        }
     }
 
     Unreadable whyUnreadable() override { return problem_; }
-    Traffic traffic() const override { return traffic_; }
+    Traffic traffic() const override { return {0, connection_.waits()}; }
 
 private:
-    // What came in since the last tick (outputs added, moved or gone), without waiting.
-    void catchUp() {
-        while (wl_display_prepare_read(display_) != 0) {
-            wl_display_dispatch_pending(display_);
+    // Once a press, on standard error.
+    void say(const std::string& what) {
+        if (said_.insert(what).second) {
+            std::fprintf(stderr, "pixel-sampler: %s\n", what.c_str());
         }
-        wl_display_flush(display_);
-        pollfd in{wl_display_get_fd(display_), POLLIN, 0};
-        if (poll(&in, 1, 0) > 0) {
-            wl_display_read_events(display_);
-        } else {
-            wl_display_cancel_read(display_);
-        }
-        wl_display_dispatch_pending(display_);
-    }
-
-    // Sends what is queued and handles the compositor's answers until `done`
-    // holds, or the limit passes (false).
-    bool waitFor(const std::function<bool()>& done, int limitMs) {
-        ++traffic_.roundTrips;
-        const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
-        while (wl_display_dispatch_pending(display_) >= 0 && !done()) {
-            if (wl_display_prepare_read(display_) != 0) {
-                continue;
-            }
-            wl_display_flush(display_);
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            pollfd in{wl_display_get_fd(display_), POLLIN, 0};
-            if (left.count() <= 0 || poll(&in, 1, int(left.count())) <= 0) {
-                wl_display_cancel_read(display_);
-                if (Clock::now() >= deadline) {
-                    return false;
-                }
-            } else if (wl_display_read_events(display_) < 0) {
-                break;
-            }
-        }
-        return done();
     }
 
     void raiseOverlays() {
@@ -286,14 +253,17 @@ private:
             zwlr_layer_surface_v1_set_keyboard_interactivity(o->overlay, 0);
             wl_surface_commit(o->surface);
         }
-        // Each overlay is mapped as its size comes; the enter follows.
-        waitFor(
+        // Each overlay is mapped as its size comes; the enter follows the map,
+        // once the compositor has handled it (a large output's first frame can
+        // hold it up longer than the enter's own limit).
+        connection_.waitFor(
             [this] {
                 return std::none_of(outputs_.begin(), outputs_.end(),
                                     [](const auto& o) { return o->overlay && !o->configured; });
             },
             kStepLimitMs);
-        waitFor([this] { return entered_; }, kEnterLimitMs);
+        connection_.settle(kStepLimitMs);
+        connection_.waitFor([this] { return entered_; }, kEnterLimitMs);
     }
 
     void lowerOverlays() {
@@ -306,46 +276,26 @@ private:
         for (const auto& o : outputs_) {
             o->takeDown();
         }
-        settle();
+        connection_.settle(kStepLimitMs);
     }
 
-    // Until the compositor has handled everything sent so far.
-    void settle() {
-        bool done = false;
-        wl_callback* callback = wl_display_sync(display_);
-        wl_callback_add_listener(callback, &kSyncListener, &done);
-        waitFor([&done] { return done; }, kStepLimitMs);
-        wl_callback_destroy(callback);
-    }
-
-    // One copy per output that the 3 x 3 block around the cursor touches.
+    // A copy of each output that the 3 x 3 block around the cursor touches.
     void copyAround(const MonitorPixel& cursor) {
-        struct Box {
-            std::int32_t x0, y0, x1, y1;
-        };
-        std::map<std::size_t, Box> touched;
+        std::set<std::size_t> touched;
         for (int dy = -1; dy <= 1; ++dy) {
             for (int dx = -1; dx <= 1; ++dx) {
-                const auto at = locatePixel(monitors_, cursor, cursor.x + dx, cursor.y + dy);
-                if (!at) {
-                    continue;
+                if (const auto at = locatePixel(monitors_, cursor, cursor.x + dx, cursor.y + dy)) {
+                    touched.insert(at->monitor);
                 }
-                auto [box, added] =
-                    touched.try_emplace(at->monitor, Box{at->x, at->y, at->x, at->y});
-                box->second = {std::min(box->second.x0, at->x), std::min(box->second.y0, at->y),
-                               std::max(box->second.x1, at->x), std::max(box->second.y1, at->y)};
             }
         }
-        for (const auto& [monitor, box] : touched) {
+        for (std::size_t monitor : touched) {
             Output& o = *outputs_[monitor];
-            o.region = logicalRegion(monitors_[monitor], box.x0, box.y0, box.x1, box.y1);
-            const MonitorRect& r = o.region.logical;
             o.copy = Output::Copy::Pending;
-            o.frame = zwlr_screencopy_manager_v1_capture_output_region(screencopy_, 0, o.output,
-                                                                       r.x, r.y, r.width, r.height);
+            o.frame = zwlr_screencopy_manager_v1_capture_output(screencopy_, 0, o.output);
             zwlr_screencopy_frame_v1_add_listener(o.frame, &kFrameListener, this);
         }
-        waitFor(
+        connection_.waitFor(
             [this] {
                 return std::none_of(outputs_.begin(), outputs_.end(),
                                     [](const auto& o) { return o->copy == Output::Copy::Pending; });
@@ -362,20 +312,27 @@ private:
         return nullptr;
     }
 
-    // The compositor has said what buffer it copies into: one of ours, if the
-    // format is one the reader knows.
-    void bufferKnown(Output& o) {
-        const bool known = o.format == WL_SHM_FORMAT_XRGB8888 ||
-                           o.format == WL_SHM_FORMAT_ARGB8888 ||
-                           o.format == WL_SHM_FORMAT_XBGR8888 || o.format == WL_SHM_FORMAT_ABGR8888;
-        if (known) {
-            o.pixels =
-                std::make_unique<SharedBuffer>(shm_, o.width, o.height, o.stride, o.format, true);
+    // Every kind of buffer has been offered: one of ours in shared memory, if
+    // the compositor offered one in a layout the reader knows.
+    void buffersOffered(Output& o) {
+        OutputCopy& l = o.layout;
+        if (o.offered && !knownCopyFormat(l.format)) {
+            char code[16];
+            std::snprintf(code, sizeof code, "0x%08x", unsigned(l.format));
+            say(std::string("the desktop copies the screen in a pixel layout this program does not "
+                            "read (wl_shm format ") +
+                code + "): the swatches there keep their colours");
         }
-        if (!known || !o.pixels->buffer) {
+        if (o.offered && knownCopyFormat(l.format)) {
+            o.pixels =
+                std::make_unique<SharedBuffer>(shm_, l.width, l.height, l.stride, l.format, true);
+        }
+        if (!o.pixels || !o.pixels->buffer) {
             o.copy = Output::Copy::Failed;
             return;
         }
+        l.bytes = static_cast<const std::uint8_t*>(o.pixels->data);
+        l.transform = o.transform;
         zwlr_screencopy_frame_v1_copy(o.frame, o.pixels->buffer);
     }
 
@@ -384,10 +341,20 @@ private:
                     "Förbindelsen med skrivbordet bröts, så rutorna behåller sina färger."};
     }
 
+    void releasePointer() {
+        if (pointerVersion_ >= WL_POINTER_RELEASE_SINCE_VERSION) {
+            wl_pointer_release(pointer_);
+        } else {
+            wl_pointer_destroy(pointer_);
+        }
+        pointer_ = nullptr;
+    }
+
     void addOutput(std::uint32_t name, std::uint32_t version) {
         auto o = std::make_unique<Output>();
         o->name = name;
-        o->output = bind<wl_output>(name, wl_output_interface, std::min(version, 3u));
+        o->version = std::min(version, 3u);
+        o->output = bind<wl_output>(name, wl_output_interface, o->version);
         wl_output_add_listener(o->output, &kOutputListener, o.get());
         outputs_.push_back(std::move(o));
         describeOutputs();
@@ -415,7 +382,8 @@ private:
         } else if (is == wl_shm_interface.name) {
             self->shm_ = self->bind<wl_shm>(name, wl_shm_interface, 1);
         } else if (is == wl_seat_interface.name && !self->seat_) {
-            self->seat_ = self->bind<wl_seat>(name, wl_seat_interface, std::min(version, 5u));
+            self->seatVersion_ = std::min(version, 5u);
+            self->seat_ = self->bind<wl_seat>(name, wl_seat_interface, self->seatVersion_);
             wl_seat_add_listener(self->seat_, &kSeatListener, self);
         } else if (is == wl_output_interface.name) {
             self->addOutput(name, version);
@@ -443,10 +411,10 @@ private:
         const bool pointer = caps & WL_SEAT_CAPABILITY_POINTER;
         if (pointer && !self->pointer_) {
             self->pointer_ = wl_seat_get_pointer(seat);
+            self->pointerVersion_ = self->seatVersion_;
             wl_pointer_add_listener(self->pointer_, &kPointerListener, self);
         } else if (!pointer && self->pointer_) {
-            wl_pointer_destroy(self->pointer_);
-            self->pointer_ = nullptr;
+            self->releasePointer();
         }
     }
     static void enter(void* data, wl_pointer*, std::uint32_t serial, wl_surface* surface,
@@ -462,12 +430,14 @@ private:
         }
     }
 
-    wl_display* display_;
+    Connection connection_;
     wl_registry* registry_ = nullptr;
     wl_compositor* compositor_ = nullptr;
     wl_shm* shm_ = nullptr;
     wl_seat* seat_ = nullptr;
+    std::uint32_t seatVersion_ = 0;
     wl_pointer* pointer_ = nullptr;
+    std::uint32_t pointerVersion_ = 0;
     zwlr_layer_shell_v1* layerShell_ = nullptr;
     zwlr_screencopy_manager_v1* screencopy_ = nullptr;
     std::uint32_t screencopyVersion_ = 0;
@@ -482,13 +452,10 @@ private:
     std::size_t enteredOutput_ = 0;
     wl_fixed_t enteredX_ = 0, enteredY_ = 0;
 
-    bool unknownSaid_ = false;
+    std::set<std::string> said_;
     Unreadable problem_;
-    Traffic traffic_;
 
     static inline const wl_registry_listener kRegistryListener{global, globalRemoved};
-    static inline const wl_callback_listener kSyncListener{
-        [](void* done, wl_callback*, std::uint32_t) { *static_cast<bool*>(done) = true; }};
     static inline const wl_seat_listener kSeatListener{capabilities,
                                                        [](void*, wl_seat*, const char*) {}};
     static inline const wl_pointer_listener kPointerListener{
@@ -505,7 +472,7 @@ private:
     static inline const wl_output_listener kOutputListener{
         [](void* data, wl_output*, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
            std::int32_t, const char*, const char*,
-           std::int32_t transform) { static_cast<Output*>(data)->rotated = transform % 2 == 1; },
+           std::int32_t transform) { static_cast<Output*>(data)->transform = transform & 7; },
         [](void* data, wl_output*, std::uint32_t flags, std::int32_t width, std::int32_t height,
            std::int32_t) {
             if (flags & WL_OUTPUT_MODE_CURRENT) {
@@ -550,22 +517,23 @@ private:
            std::uint32_t height, std::uint32_t stride) {
             auto* self = static_cast<WlrootsScreen*>(data);
             if (Output* o = self->outputOf(frame)) {
-                o->format = format, o->width = std::int32_t(width);
-                o->height = std::int32_t(height), o->stride = std::int32_t(stride);
+                o->offered = true;
+                o->layout.format = format, o->layout.width = std::int32_t(width);
+                o->layout.height = std::int32_t(height), o->layout.stride = std::int32_t(stride);
                 if (self->screencopyVersion_ < 3) {
-                    self->bufferKnown(*o);  // else once every kind of buffer is offered
+                    self->buffersOffered(*o);  // else once every kind of buffer is offered
                 }
             }
         },
         [](void* data, zwlr_screencopy_frame_v1* frame, std::uint32_t flags) {
             if (Output* o = static_cast<WlrootsScreen*>(data)->outputOf(frame)) {
-                o->yInverted = flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT;
+                o->layout.yInverted = flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT;
             }
         },
         [](void* data, zwlr_screencopy_frame_v1* frame, std::uint32_t, std::uint32_t,
            std::uint32_t) {
             if (Output* o = static_cast<WlrootsScreen*>(data)->outputOf(frame)) {
-                o->copy = Output::Copy::Ready;
+                o->copy = o->copy == Output::Copy::Pending ? Output::Copy::Ready : o->copy;
             }
         },
         [](void* data, zwlr_screencopy_frame_v1* frame) {
@@ -579,7 +547,7 @@ private:
         [](void* data, zwlr_screencopy_frame_v1* frame) {
             auto* self = static_cast<WlrootsScreen*>(data);
             if (Output* o = self->outputOf(frame); o && o->copy == Output::Copy::Pending) {
-                self->bufferKnown(*o);
+                self->buffersOffered(*o);
             }
         }};
 };
@@ -591,7 +559,7 @@ std::unique_ptr<Screen> openWlrootsScreen() {
     if (!display) {
         return nullptr;
     }
-    auto screen = std::make_unique<WlrootsScreen>(display);
+    auto screen = std::make_unique<WlrootsScreen>(display);  // owns the connection now
     if (!screen->usable()) {
         return nullptr;
     }

@@ -32,13 +32,16 @@ def wait_for(condition, seconds):
     return True
 
 
-def nine(sizes, m, x, y, crossings={}):
+def nine(sizes, m, x, y, crossings={}, shown=lambda m, x, y: pattern(x + 1000 * m, y)):
     # The packed colours around physical (x, y) of monitor m, where monitors of
-    # these sizes show pattern(x + 1000 m, y) in their own pixels; crossings: by
-    # swatch, (monitor, x, y) on another monitor. None: off every monitor.
+    # these sizes show pattern(x + 1000 m, y) in their own pixels (or what
+    # shown(m, x, y) gives); crossings: by swatch, (monitor, x, y) on another
+    # monitor. None: off every monitor.
     def colour(m, x, y):
-        r, g, b = pattern(x + 1000 * m, y)
-        return str(r | g << 8 | b << 16) if 0 <= x < sizes[m][0] and 0 <= y < sizes[m][1] else None
+        if not (0 <= x < sizes[m][0] and 0 <= y < sizes[m][1]):
+            return None
+        r, g, b = shown(m, x, y)
+        return str(r | g << 8 | b << 16)
     return [colour(*crossings[k]) if k in crossings else colour(m, x + dx, y + dy)
             for k, (dx, dy) in enumerate(OFFSETS)]
 
