@@ -17,7 +17,7 @@ TEST_PACKAGES=(xvfb xdotool x11-xserver-utils imagemagick fonts-dejavu-core pyth
                mutter xdg-desktop-portal xdg-desktop-portal-gnome pipewire pipewire-bin wireplumber
                dbus dbus-bin libglib2.0-bin gsettings-desktop-schemas libgl1-mesa-dri libegl-mesa0
                at-spi2-core python3-dbus python3-gi gir1.2-atspi-2.0 qt6-wayland
-               sway swaybg grim)
+               sway swaybg)
 
 # ensure_packages NAME... : installs the missing ones with apt-get (as root, or
 # through sudo); otherwise names them and fails.
