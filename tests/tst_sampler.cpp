@@ -40,9 +40,7 @@ private slots:
     void screenCast();
     void wlrootsCopy_data();
     void wlrootsCopy();
-    void wlrootsTurn_data();
-    void wlrootsTurn();
-    void pointerPixel_data();
+    void wlrootsYInverted();
     void pointerPixel();
     void wlrootsConnectionLost();
     void restoreToken();
@@ -230,28 +228,23 @@ void TestSampler::screenCast() {
     QCOMPARE(store.pixel(at, at->x, at->y), kInvalidColour);
 }
 
-// A wlroots desktop's copies in the layouts and row orders sway does not make
-// here: 2 x 2 pixels, the one looked at is the last. Red 0x12, green 0x34, blue
+// A wlroots desktop's copies in the layouts sway does not make here: 2 x 2
+// pixels, the one looked at is the last. Red 0x12, green 0x34, blue
 // 0x56 in each (10 bits: 0x04B, 0x0D0, 0x159, whose top 8 bits they are).
 void TestSampler::wlrootsCopy_data() {
     QTest::addColumn<OutputCopy>("copy");
     QTest::addColumn<Bytes>("last");  // the last pixel's bytes, from its first; the rest are 0
     QTest::addColumn<int>("colour");
-    const auto code = [](const char* c) {
-        return std::uint32_t(c[0] | c[1] << 8 | c[2] << 16 | c[3] << 24);
-    };
-    QTest::newRow("ABGR8888") << OutputCopy{nullptr, code("AB24"), 2, 2, 8}
+    QTest::newRow("ABGR8888") << OutputCopy{nullptr, fourcc("AB24"), 2, 2, 8}
                               << Bytes{0x12, 0x34, 0x56, 0} << 0x563412;
-    QTest::newRow("ARGB2101010") << OutputCopy{nullptr, code("AR30"), 2, 2, 8}
+    QTest::newRow("ARGB2101010") << OutputCopy{nullptr, fourcc("AR30"), 2, 2, 8}
                                  << Bytes{0x59, 0x41, 0xB3, 0xC4} << 0x563412;
-    QTest::newRow("XBGR2101010") << OutputCopy{nullptr, code("XB30"), 2, 2, 8}
+    QTest::newRow("XBGR2101010") << OutputCopy{nullptr, fourcc("XB30"), 2, 2, 8}
                                  << Bytes{0x4B, 0x40, 0x93, 0x15} << 0x563412;
     QTest::newRow("rows padded to 12 bytes")
         << OutputCopy{nullptr, 1, 2, 2, 12} << Bytes{0x56, 0x34, 0x12, 0, 0xEE} << 0x563412;
-    QTest::newRow("y-inverted: the bottom row first")
-        << OutputCopy{nullptr, 1, 2, 2, 8, true} << Bytes{0x56, 0x34, 0x12, 0} << 0x563412;
     QTest::newRow("RGB565: not read")
-        << OutputCopy{nullptr, code("RG16"), 2, 2, 8} << Bytes{0x56, 0x34, 0x12, 0} << -1;
+        << OutputCopy{nullptr, fourcc("RG16"), 2, 2, 8} << Bytes{0x56, 0x34, 0x12, 0} << -1;
     QTest::newRow("rows shorter than their pixels")
         << OutputCopy{nullptr, 1, 2, 2, 4} << Bytes{} << -1;
 }
@@ -260,66 +253,34 @@ void TestSampler::wlrootsCopy() {
     QFETCH(OutputCopy, copy);
     QFETCH(Bytes, last);
     QFETCH(int, colour);
-    Bytes bytes(std::size_t(copy.stride) * 2, 0);  // y-inverted, the last pixel is stored first
-    std::copy(last.begin(), last.end(), bytes.begin() + (copy.yInverted ? 0 : copy.stride) + 4);
+    Bytes bytes(std::size_t(copy.stride) * 2, 0);
+    std::copy(last.begin(), last.end(), bytes.begin() + copy.stride + 4);
     copy.bytes = bytes.data();
     QCOMPARE(shownPixel(copy, 1, 1), colour);
     QCOMPARE(shownPixel(copy, 2, 1), kInvalidColour);
 }
 
-// An output turned and mirrored as sway shows it: its 3 x 2 buffer's pixels in
-// memory order 0 to 5, as the user sees them row by row.
-void TestSampler::wlrootsTurn_data() {
-    QTest::addColumn<int>("transform");
-    QTest::addColumn<bool>("yInverted");
-    QTest::addColumn<QList<int>>("shown");
-    QTest::newRow("normal") << 0 << false << QList{0, 1, 2, 3, 4, 5};
-    QTest::newRow("90 (sway's 270)") << 1 << false << QList{3, 0, 4, 1, 5, 2};
-    QTest::newRow("180") << 2 << false << QList{5, 4, 3, 2, 1, 0};
-    QTest::newRow("270 (sway's 90)") << 3 << false << QList{2, 5, 1, 4, 0, 3};
-    QTest::newRow("flipped") << 4 << false << QList{2, 1, 0, 5, 4, 3};
-    QTest::newRow("flipped-90 (sway's flipped-270)") << 5 << false << QList{0, 3, 1, 4, 2, 5};
-    QTest::newRow("flipped-180") << 6 << false << QList{3, 4, 5, 0, 1, 2};
-    QTest::newRow("flipped-270 (sway's flipped-90)") << 7 << false << QList{5, 2, 4, 1, 3, 0};
-    QTest::newRow("180, y-inverted") << 2 << true << QList{2, 1, 0, 5, 4, 3};
-}
-
-void TestSampler::wlrootsTurn() {
-    QFETCH(int, transform);
-    QFETCH(bool, yInverted);
-    QFETCH(QList<int>, shown);
+// A copy stored bottom row first (sway's are not): turned as the rows are in the
+// buffer, not as shown. Its 3 x 2 buffer's pixels in memory order 0 to 5, as the
+// user sees them row by row on an output turned 90 (sway's 270).
+void TestSampler::wlrootsYInverted() {
     const Bytes bytes{0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0};
-    const OutputCopy copy{bytes.data(), 1, 3, 2, 12, yInverted, transform};
-    const int width = shownSize(3, 2, transform).width;
     QList<int> seen;
     for (int i = 0; i < 7; ++i) {
-        seen.append(shownPixel(copy, i % width, i / width) >> 16);  // blue, or -1 past the end
+        seen.append(shownPixel({bytes.data(), 1, 3, 2, 12, true, 1}, i % 2, i / 2) >> 16);
     }
-    QCOMPARE(seen, shown + QList{-1});
+    QCOMPARE(seen, QList({0, 3, 1, 4, 2, 5, -1}));
 }
 
 // The pointer's pixel where a compositor rounds a fractional scale's logical
-// size (sway, which cuts it, is the end-to-end test's).
-void TestSampler::pointerPixel_data() {
-    QTest::addColumn<QList<int>>("monitor");  // logical width, height; pixels wide, high
-    QTest::addColumn<QList<double>>("pointer");
-    QTest::addColumn<QList<int>>("pixel");
-    // 1440 / 1.75 = 822.86, rounded to 823.
-    QTest::newRow("1.75") << QList{1463, 823, 2560, 1440} << QList{1000.0, 822.5}
-                          << QList{1750, 1439};
-    QTest::newRow("no simple scale: the sizes' ratio")
-        << QList{999, 999, 1000, 1000} << QList{998.5, 0.0} << QList{999, 0};
-    QTest::newRow("off the monitor")
-        << QList{1463, 823, 2560, 1440} << QList{1463.0, 0.0} << QList<int>{};
-}
-
+// size (sway, which cuts it, is the end-to-end test's): 1440 / 1.75 = 822.86 is
+// 823; and where no simple scale gives the sizes, their ratio.
 void TestSampler::pointerPixel() {
-    QFETCH(QList<int>, monitor);
-    QFETCH(QList<double>, pointer);
-    QFETCH(QList<int>, pixel);
-    const auto at = pixelUnder({{{8, 0, monitor[0], monitor[1]}, monitor[2], monitor[3]}}, 0,
-                               std::int32_t(pointer[0] * 256), std::int32_t(pointer[1] * 256));
-    QCOMPARE((at ? QList<int>{at->x, at->y} : QList<int>{}), pixel);
+    const std::vector<ScaledMonitor> layout{{{0, 0, 1463, 823}, 2560, 1440},
+                                            {{1463, 0, 999, 999}, 1000, 1000}};
+    const auto at = pixelUnder(layout, 0, 1000 * 256, 8228 * 256 / 10);
+    QCOMPARE(QList({at->x, at->y}), QList({1750, 1439}));
+    QCOMPARE(pixelUnder(layout, 1, 9985 * 256 / 10, 0)->x, 999);
 }
 
 // A compositor that ends the connection with a fatal error, an answer queued
@@ -339,6 +300,7 @@ void TestSampler::wlrootsConnectionLost() {
     QVERIFY(!connection.catchUp() && connection.lost());
     QVERIFY(!connection.catchUp() && !connection.waitFor([] { return false; }, 60000));
     wl_callback_destroy(answered);
+    wl_display_destroy_clients(compositor);
     wl_display_destroy(compositor);
 }
 

@@ -2,20 +2,14 @@
 
 namespace {
 
-constexpr std::uint32_t fourcc(char a, char b, char c, char d) {
-    return std::uint32_t(std::uint8_t(a)) | std::uint32_t(std::uint8_t(b)) << 8 |
-           std::uint32_t(std::uint8_t(c)) << 16 | std::uint32_t(std::uint8_t(d)) << 24;
-}
-
 // wl_shm's codes: the two oldest are 0 and 1, the rest DRM's four characters.
 // Each names a little-endian 32-bit word, highest field first.
 constexpr std::uint32_t kArgb8888 = 0, kXrgb8888 = 1;
-constexpr std::uint32_t kAbgr8888 = fourcc('A', 'B', '2', '4'),
-                        kXbgr8888 = fourcc('X', 'B', '2', '4');
-constexpr std::uint32_t kArgb2101010 = fourcc('A', 'R', '3', '0');
-constexpr std::uint32_t kXrgb2101010 = fourcc('X', 'R', '3', '0');
-constexpr std::uint32_t kAbgr2101010 = fourcc('A', 'B', '3', '0');
-constexpr std::uint32_t kXbgr2101010 = fourcc('X', 'B', '3', '0');
+constexpr std::uint32_t kAbgr8888 = fourcc("AB24"), kXbgr8888 = fourcc("XB24");
+constexpr std::uint32_t kArgb2101010 = fourcc("AR30");
+constexpr std::uint32_t kXrgb2101010 = fourcc("XR30");
+constexpr std::uint32_t kAbgr2101010 = fourcc("AB30");
+constexpr std::uint32_t kXbgr2101010 = fourcc("XB30");
 
 struct Layout {
     int bits;      // a channel's

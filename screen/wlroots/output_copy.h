@@ -18,6 +18,13 @@ struct OutputCopy {
     int transform = 0;  // wl_output's: 0-3 turned by quarters, 4-7 mirrored, then turned
 };
 
+// A layout's wl_shm code, from its four characters (DRM's), as wl_shm has all but
+// its two oldest, ARGB8888 (0) and XRGB8888 (1).
+constexpr std::uint32_t fourcc(const char (&code)[5]) {
+    return std::uint32_t(std::uint8_t(code[0])) | std::uint32_t(std::uint8_t(code[1])) << 8 |
+           std::uint32_t(std::uint8_t(code[2])) << 16 | std::uint32_t(std::uint8_t(code[3])) << 24;
+}
+
 // The layouts read: 8 and 10 bits a channel, either channel order, alpha or not.
 bool knownCopyFormat(std::uint32_t format);
 

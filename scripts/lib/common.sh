@@ -6,18 +6,18 @@ BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libxcb
                 libpipewire-0.3-dev libwayland-dev libwayland-bin wayland-protocols)
 # Running it, with a virtual display when there is no desktop.
 RUN_PACKAGES=(xvfb xdotool imagemagick fonts-dejavu-core)
-# Testing it: X servers (Xvfb; weston with XWayland), the tools that drive the
+# Testing it: X servers (Xvfb; XWayland for GNOME), the tools that drive the
 # program from outside, wine and mingw-w64 for the Windows program, what Debian
 # and the desktops check a package with, a headless GNOME (mutter, the portals,
 # PipeWire) with what drives it (D-Bus, AT-SPI), and a headless sway (wlroots).
 TEST_PACKAGES=(xvfb xdotool x11-xserver-utils imagemagick fonts-dejavu-core python3 python3-xlib
-               weston xwayland g++-mingw-w64-x86-64 wine wine64 fonts-wine icoutils wixl msitools faketime
+               xwayland g++-mingw-w64-x86-64 wine wine64 fonts-wine icoutils wixl msitools faketime
                dpkg-dev file lintian desktop-file-utils appstream appstream-compose man-db
                diffoscope-minimal
                mutter xdg-desktop-portal xdg-desktop-portal-gnome pipewire pipewire-bin wireplumber
                dbus dbus-bin libglib2.0-bin gsettings-desktop-schemas libgl1-mesa-dri libegl-mesa0
                at-spi2-core python3-dbus python3-gi gir1.2-atspi-2.0 qt6-wayland
-               sway swaybg)
+               sway swaybg grim)
 
 # ensure_packages NAME... : installs the missing ones with apt-get (as root, or
 # through sudo); otherwise names them and fails.

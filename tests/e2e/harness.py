@@ -38,10 +38,9 @@ def nine(sizes, m, x, y, crossings={}, shown=lambda m, x, y: pattern(x + 1000 * 
     # shown(m, x, y) gives); crossings: by swatch, (monitor, x, y) on another
     # monitor. None: off every monitor.
     def colour(m, x, y):
-        if not (0 <= x < sizes[m][0] and 0 <= y < sizes[m][1]):
-            return None
-        r, g, b = shown(m, x, y)
-        return str(r | g << 8 | b << 16)
+        if 0 <= x < sizes[m][0] and 0 <= y < sizes[m][1]:
+            r, g, b = shown(m, x, y)
+            return str(r | g << 8 | b << 16)
     return [colour(*crossings[k]) if k in crossings else colour(m, x + dx, y + dy)
             for k, (dx, dy) in enumerate(OFFSETS)]
 
