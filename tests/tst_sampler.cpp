@@ -4,6 +4,7 @@
 // and its pointer at fractional scales; the kept approval against what a
 // hostile or damaged state folder holds.
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -321,7 +322,13 @@ void TestSampler::restoreToken() {
     QVERIFY(stat(folder.c_str(), &dir) == 0 && (dir.st_mode & 0777) == 0700);
     QCOMPARE(QDir(QString::fromStdString(folder)).count(), 3u);  // no temporary file left
     QVERIFY(link(path.c_str(), (root + "/old").c_str()) == 0);   // replaced, not written over
+    // What a run killed while writing left, at the name this one would once have taken.
+    const std::string leftover = path + ".new-" + std::to_string(getpid());
+    std::ofstream(leftover) << "5f1a\n";
+    const timespec minutesAgo[2] = {{time(nullptr) - 120, 0}, {time(nullptr) - 120, 0}};
+    QVERIFY(utimensat(AT_FDCWD, leftover.c_str(), minutesAgo, 0) == 0);
     QCOMPARE(saveRestoreToken(path, "5f1c"), std::string());
+    QVERIFY(access(leftover.c_str(), F_OK) != 0);
     QCOMPARE(loadRestoreToken(root + "/old"), std::string("5f1b-77c0_a.2"));
     std::ofstream(path) << std::string("5f1b\0\xff{", 7);
     QCOMPARE(loadRestoreToken(path), std::string());

@@ -1,5 +1,6 @@
 #include "restore_token.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <random>
 #include <utility>
 
 namespace {
@@ -52,6 +55,24 @@ std::pair<std::string, std::string> split(const std::string& path) {
     return slash == std::string::npos || slash == 0
                ? std::pair<std::string, std::string>{}
                : std::pair{path.substr(0, slash), path.substr(slash + 1)};
+}
+
+// Temporary files of ours that a run killed while writing left behind: a
+// minute old, so that another run's write under way is not disturbed.
+void clearLeftovers(int dir, const std::string& prefix) {
+    DIR* entries = fdopendir(dup(dir));
+    const time_t now = time(nullptr);
+    struct stat info {};
+    for (dirent* e = entries ? readdir(entries) : nullptr; e; e = readdir(entries)) {
+        if (std::strncmp(e->d_name, prefix.c_str(), prefix.size()) == 0 &&
+            fstatat(dir, e->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
+            info.st_uid == geteuid() && info.st_mtime < now - 60) {
+            unlinkat(dir, e->d_name, 0);
+        }
+    }
+    if (entries) {
+        closedir(entries);
+    }
 }
 
 }  // namespace
@@ -107,10 +128,21 @@ std::string saveRestoreToken(const std::string& path, const std::string& token) 
     if (dir < 0) {
         return why;
     }
-    // A name of its own, made anew: nothing planted at it is followed or written over.
-    const std::string temporary = name + ".new-" + std::to_string(getpid());
-    const int fd =
-        openat(dir, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    // A name of its own, made anew: nothing planted at it is followed or written
+    // over, and no leftover of a run killed while writing blocks it (in a
+    // sandbox the program has the same process id at every start).
+    clearLeftovers(dir, name + ".new-");
+    std::string temporary;
+    int fd = -1;
+    std::random_device random;
+    for (int tries = 0; fd < 0 && tries < 8; ++tries) {
+        temporary = name + ".new-" + std::to_string(random());
+        fd = openat(dir, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    0600);
+        if (fd < 0 && errno != EEXIST) {
+            break;
+        }
+    }
     const std::string text = token + "\n";
     const bool written =
         fd >= 0 && write(fd, text.data(), text.size()) == ssize_t(text.size()) && fsync(fd) == 0;

@@ -1,14 +1,16 @@
 // xdg-desktop-portal's ScreenCast: CreateSession, SelectSources, Start and
-// OpenPipeWireRemote. Each of the first three answers later, through the
-// Response signal of a request object whose path follows from our token, so
-// the signal is subscribed to before the call. Nothing here waits: the answers
-// come through the window's event loop.
+// OpenPipeWireRemote. Each of the first three answers later (portal_request.h).
+// Nothing here waits: the answers come through the window's event loop, and
+// this says what comes next.
 //
 // A session lives from a sample becoming due to its tick. Every step but the
 // user's dialog has a time limit; the portal leaving the bus, the session
 // closed from the desktop, a stream's failure or any error ends the session,
 // and the next press starts afresh. An answer that comes after the tick ends
-// the session instead of going on (an approval given then is still kept).
+// the session instead of going on (an approval given then is still kept),
+// except on a portal that cannot keep an approval: there the session the user
+// approved, before the tick or after it, serves the rest of the run, its
+// streams resting between samples, so that one dialog is all it takes.
 
 #include "screen_portal.h"
 
@@ -33,22 +35,18 @@
 
 #include "frame_store.h"
 #include "pipewire_streams.h"
+#include "portal_request.h"
 #include "restore_token.h"
 
 namespace {
 
-const QString kPortal = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString kScreenCast = QStringLiteral("org.freedesktop.portal.ScreenCast");
-const QString kRequest = QStringLiteral("org.freedesktop.portal.Request");
-const QString kSession = QStringLiteral("org.freedesktop.portal.Session");
+using portal::kPath;
+using portal::kScreenCast;
+using portal::kService;
 constexpr unsigned kMonitors = 1, kCursorAsMetadata = 4, kPersistent = 2;
 constexpr unsigned kDeclined = 1;
 // Cursor metadata came with version 2, approvals that are kept with version 4.
 constexpr unsigned kLeastVersion = 2, kKeptVersion = 4;
-// Long enough for a portal started on demand on a busy machine, short enough
-// that a portal that never answers is said while the user still waits.
-constexpr int kStepLimitMs = 10000;
 // While a stream records, the desktop copies frames and repaints for every
 // cursor move: the streams record until each has given a frame (a first look,
 // which says at once whether the cast works), rest, and record again this long
@@ -114,7 +112,7 @@ class PortalScreen final : public QObject, public Screen {
 public:
     PortalScreen() : bus_(QDBusConnection::sessionBus()), tokenPath_(restoreTokenPath()) {
         stepLimit_.setSingleShot(true);
-        stepLimit_.setInterval(kStepLimitMs);
+        stepLimit_.setInterval(portal::kStepLimitMs);
         connect(&stepLimit_, &QTimer::timeout, this, [this] { fail(kNoAnswer); });
         wake_.setSingleShot(true);
         connect(&wake_, &QTimer::timeout, this, [this] {
@@ -123,7 +121,7 @@ public:
             }
         });
         // An upgrade or a crash of the portal takes its sessions and dialogs with it.
-        auto* watcher = new QDBusServiceWatcher(kPortal, bus_,
+        auto* watcher = new QDBusServiceWatcher(kService, bus_,
                                                 QDBusServiceWatcher::WatchForUnregistration, this);
         connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
             if (active_) {
@@ -153,7 +151,7 @@ public:
         }
         // Is there a portal, new enough, and does it tell where the cursor is?
         QDBusMessage get = QDBusMessage::createMethodCall(
-            kPortal, kPortalPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+            kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
             QStringLiteral("GetAll"));
         get << kScreenCast;
         step(bus_.asyncCall(get), [this](const QDBusMessage& reply) {
@@ -174,7 +172,8 @@ public:
             if (!keepsApproval_) {
                 std::fprintf(stderr,
                              "pixel-sampler: this desktop's screen cast portal (version %u) cannot "
-                             "keep an approval: the desktop asks at every sample\n",
+                             "keep an approval: the desktop asks once a run, and shows the screen "
+                             "as shared while the program runs\n",
                              version);
             }
             if (!sampleDue_) {
@@ -232,67 +231,21 @@ public:
                 streamFailed("the desktop never started the stream: no video format "
                              "both sides take, or nothing connected it"));
         }
-        endSession();
+        if (keepsApproval_) {
+            return endSession();
+        }
+        wake_.stop();
+        streams_->setActive(false);  // the approved session serves the next sample too
     }
 
     Unreadable whyUnreadable() override { return problem_; }
-
-private slots:
-    void onResponse(uint code, const QVariantMap& results, const QDBusMessage& message) {
-        const QString handed = results.value(QStringLiteral("session_handle")).toString();
-        // A session handed out for a request given up is closed at once.
-        if (orphans_.removeOne(message.path())) {
-            unsubscribe(message.path());
-            return closeSession(code == 0 ? handed : QString());
-        }
-        // An answer queued before its request was given up is not this one's.
-        if (!active_ || message.path() != requestPath_) {
-            return;
-        }
-        stopListening();
-        stepLimit_.stop();
-        if (!handed.isEmpty()) {
-            session_ = handed;  // closed however the session ends from here on
-        }
-        const auto next = std::move(onAnswer_);
-        onAnswer_ = nullptr;
-        if (code != 0) {
-            // Declined by the user (1), or ended some other way (2): a kept
-            // approval the portal refuses ends that way.
-            return code == kDeclined ? fail(kDeclinedByUser) : requestFailed();
-        }
-        // Kept at once, whenever it comes: the program may be ended by a signal at any time.
-        if (const QString approval = results.value(QStringLiteral("restore_token")).toString();
-            !approval.isEmpty()) {
-            if (const std::string why = saveRestoreToken(tokenPath_, approval.toStdString());
-                !why.empty()) {
-                std::fprintf(stderr,
-                             "pixel-sampler: the approval to share the screen is not kept: %s\n",
-                             why.c_str());
-            }
-        }
-        if (!sampleDue_) {
-            return endSession();  // the tick has passed: nothing to record for
-        }
-        next(results);
-    }
-
-    void onSessionClosed() {
-        if (active_) {
-            fail(kStopped);
-        }
-    }
 
 private:
     void createSession() {
         tokenSent_ = false;
         request(QStringLiteral("CreateSession"), {},
-                {{QStringLiteral("session_handle_token"), token()}}, [this](const QVariantMap&) {
-                    // The user may stop sharing from the desktop's indicator.
-                    bus_.connect(kPortal, session_, kSession, QStringLiteral("Closed"), this,
-                                 SLOT(onSessionClosed()));
-                    selectSources();
-                });
+                {{QStringLiteral("session_handle_token"), token()}},
+                [this](const QVariantMap&) { selectSources(); });
     }
 
     void selectSources() {
@@ -308,15 +261,17 @@ private:
         if (tokenSent_) {
             options.insert(QStringLiteral("restore_token"), QString::fromStdString(saved));
         }
-        request(QStringLiteral("SelectSources"), {QVariant::fromValue(QDBusObjectPath(session_))},
-                options, [this](const QVariantMap&) { startCast(); });
+        request(QStringLiteral("SelectSources"),
+                {QVariant::fromValue(QDBusObjectPath(session_->handle()))}, options,
+                [this](const QVariantMap&) { startCast(); });
     }
 
     void startCast() {
         // Only the user's dialog may take its time: the limit ends with the call's reply.
         request(
             QStringLiteral("Start"),
-            {QVariant::fromValue(QDBusObjectPath(session_)), QString::fromStdString(parentWindow)},
+            {QVariant::fromValue(QDBusObjectPath(session_->handle())),
+             QString::fromStdString(parentWindow)},
             {},
             [this](const QVariantMap& results) {
                 openStreams(results.value(QStringLiteral("streams")));
@@ -341,15 +296,15 @@ private:
             nodes.push_back(node);
         }
         list.endArray();
-        QDBusMessage open = QDBusMessage::createMethodCall(kPortal, kPortalPath, kScreenCast,
+        QDBusMessage open = QDBusMessage::createMethodCall(kService, kPath, kScreenCast,
                                                            QStringLiteral("OpenPipeWireRemote"));
-        open << QVariant::fromValue(QDBusObjectPath(session_)) << QVariantMap();
+        open << QVariant::fromValue(QDBusObjectPath(session_->handle())) << QVariantMap();
         step(bus_.asyncCall(open), [this, monitors, nodes](const QDBusMessage& reply) {
             const auto fd = reply.arguments().value(0).value<QDBusUnixFileDescriptor>();
             if (reply.type() == QDBusMessage::ErrorMessage || !fd.isValid()) {
                 return fail(kFailed);
             }
-            if (!sampleDue_) {
+            if (!sampleDue_ && keepsApproval_) {
                 return endSession();
             }
             store_ = std::make_unique<FrameStore>(monitors);
@@ -366,7 +321,7 @@ private:
                 },
                 [this, session] {
                     QMetaObject::invokeMethod(this, [this, session] {
-                        if (session == sessions_ && streams_ && wake_.isActive()) {
+                        if (session == sessions_ && streams_ && (wake_.isActive() || !sampleDue_)) {
                             streams_->setActive(false);  // a first look had: rest
                         }
                     });
@@ -390,30 +345,55 @@ private:
         return {a, b};
     }
 
-    // A portal method whose answer is the Response signal of a request object.
+    // A portal method whose answer comes later, as a request of its own; the
+    // answer is this session's only while the request is the one under way.
     void request(const QString& method, QList<QVariant> arguments, QVariantMap options,
-                 std::function<void(const QVariantMap&)> onAnswer, bool dialog = false) {
-        const QString handle = token();
-        QString sender = bus_.baseService().mid(1);
-        sender.replace('.', '_');
-        requestPath_ =
-            QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, handle);
-        onAnswer_ = std::move(onAnswer);
-        creating_ = method == QStringLiteral("CreateSession");
-        bus_.connect(kPortal, requestPath_, kRequest, QStringLiteral("Response"), this,
-                     SLOT(onResponse(uint, QVariantMap, QDBusMessage)));
-        options.insert(QStringLiteral("handle_token"), handle);
-        QDBusMessage call =
-            QDBusMessage::createMethodCall(kPortal, kPortalPath, kScreenCast, method);
-        call.setArguments(arguments << options);
-        step(bus_.asyncCall(call), [this, dialog](const QDBusMessage& reply) {
-            if (reply.type() == QDBusMessage::ErrorMessage) {
-                return requestFailed();
+                 std::function<void(const QVariantMap&)> next, bool dialog = false) {
+        const bool creating = method == QStringLiteral("CreateSession");
+        requestCreates_ = creating;
+        request_ = new PortalRequest(
+            bus_, method, std::move(arguments), std::move(options), token(), dialog,
+            [this, creating, next = std::move(next)](int code, const QVariantMap& results) {
+                if (code != portal::kNoAnswer) {
+                    request_ = nullptr;  // answered: gone
+                }
+                answered(code, results, creating, next);
+            },
+            this);
+    }
+
+    void answered(int code, const QVariantMap& results, bool creating,
+                  const std::function<void(const QVariantMap&)>& next) {
+        if (code == portal::kNoAnswer) {
+            return fail(kNoAnswer);
+        }
+        if (creating && code == 0) {
+            session_ = std::make_unique<PortalSession>(
+                bus_, results.value(QStringLiteral("session_handle")).toString(), [this] {
+                    if (active_) {
+                        fail(kStopped);
+                    }
+                });
+        }
+        if (code != 0) {
+            // Declined by the user (1), or ended some other way (2): a kept
+            // approval the portal refuses ends that way.
+            return code == int(kDeclined) ? fail(kDeclinedByUser) : requestFailed();
+        }
+        // Kept at once, whenever it comes: the program may be ended by a signal at any time.
+        if (const QString approval = results.value(QStringLiteral("restore_token")).toString();
+            !approval.isEmpty()) {
+            if (const std::string why = saveRestoreToken(tokenPath_, approval.toStdString());
+                !why.empty()) {
+                std::fprintf(stderr,
+                             "pixel-sampler: the approval to share the screen is not kept: %s\n",
+                             why.c_str());
             }
-            if (!dialog) {
-                stepLimit_.start();  // and now for the Response
-            }
-        });
+        }
+        if (!sampleDue_ && keepsApproval_) {
+            return endSession();  // the tick has passed: nothing to record for
+        }
+        next(results);
     }
 
     // A call of this session, answered within the time limit or not at all.
@@ -458,28 +438,20 @@ private:
         }
     }
 
-    // No more answers from the request under way, if there is one; but a session
-    // being created may still be handed out, and is then closed (onResponse).
-    void stopListening() {
-        if (creating_ && !requestPath_.isEmpty()) {
-            orphans_.append(requestPath_);
-        } else if (!requestPath_.isEmpty()) {
-            unsubscribe(requestPath_);
+    // The request under way, if there is one, is given up; a session it may
+    // still hand out is closed at once.
+    void abandonRequest() {
+        if (request_ && requestCreates_) {
+            request_->abandon([this](int code, const QVariantMap& results) {
+                if (code == 0) {
+                    PortalSession(bus_, results.value(QStringLiteral("session_handle")).toString(),
+                                  nullptr);
+                }
+            });
+        } else if (request_) {
+            request_->abandon();
         }
-        requestPath_.clear();
-        creating_ = false;
-    }
-
-    void unsubscribe(const QString& path) {
-        bus_.disconnect(kPortal, path, kRequest, QStringLiteral("Response"), this,
-                        SLOT(onResponse(uint, QVariantMap, QDBusMessage)));
-    }
-
-    void closeSession(const QString& session) {
-        if (!session.isEmpty()) {
-            bus_.asyncCall(QDBusMessage::createMethodCall(kPortal, session, kSession,
-                                                          QStringLiteral("Close")));
-        }
+        request_ = nullptr;
     }
 
     void endSession() {
@@ -489,14 +461,8 @@ private:
         wake_.stop();
         streams_.reset();
         store_.reset();
-        stopListening();
-        onAnswer_ = nullptr;
-        if (!session_.isEmpty()) {
-            bus_.disconnect(kPortal, session_, kSession, QStringLiteral("Closed"), this,
-                            SLOT(onSessionClosed()));
-            closeSession(session_);
-            session_.clear();
-        }
+        abandonRequest();
+        session_.reset();
     }
 
     QDBusConnection bus_;
@@ -514,11 +480,9 @@ private:
     std::optional<FrameStore::StreamPoint> cursor_;  // the tick's, in its stream's pixels
     int tokens_ = 0;
     int sessions_ = 0;
-    QString requestPath_;
-    bool creating_ = false;  // the request under way creates a session
-    QStringList orphans_;    // given-up CreateSession requests, whose sessions are closed
-    std::function<void(const QVariantMap&)> onAnswer_;
-    QString session_;
+    PortalRequest* request_ = nullptr;  // the one under way, which deletes itself once answered
+    bool requestCreates_ = false;       // it creates a session
+    std::unique_ptr<PortalSession> session_;
     std::unique_ptr<FrameStore> store_;
     std::unique_ptr<PipeWireStreams> streams_;
     Unreadable problem_;
