@@ -94,7 +94,8 @@ PortalSession::~PortalSession() {
 }
 
 void PortalSession::onClosed() {
+    // Told from the event loop: what it is told may drop this session.
     if (closed_) {
-        closed_();
+        QTimer::singleShot(0, this, closed_);
     }
 }
