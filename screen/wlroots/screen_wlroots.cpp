@@ -164,15 +164,14 @@ private:
                 if (!at) {
                     continue;
                 }
-                const auto i = std::find(monitorOf.begin(), monitorOf.end(), at->monitor);
-                if (i == monitorOf.end()) {
+                const auto i = std::size_t(
+                    std::find(monitorOf.begin(), monitorOf.end(), at->monitor) - monitorOf.begin());
+                if (i == monitorOf.size()) {
                     const Output& o = *outputs_[at->monitor];
                     monitorOf.push_back(at->monitor);
                     wanted.push_back({o.output, o.transform, {}});
                 }
-                wanted[std::size_t(std::find(monitorOf.begin(), monitorOf.end(), at->monitor) -
-                                   monitorOf.begin())]
-                    .pixels.emplace_back(at->x, at->y);
+                wanted[i].pixels.emplace_back(at->x, at->y);
             }
         }
         const auto colours = capture_->copy(wanted);
