@@ -9,7 +9,8 @@ RUN_PACKAGES=(xvfb xdotool imagemagick fonts-dejavu-core)
 # Testing it: X servers (Xvfb; XWayland for GNOME), the tools that drive the
 # program from outside, wine and mingw-w64 for the Windows program, what Debian
 # and the desktops check a package with, a headless GNOME (mutter, the portals,
-# PipeWire) with what drives it (D-Bus, AT-SPI), and a headless sway (wlroots).
+# PipeWire) with what drives it (D-Bus, AT-SPI) and records it (GStreamer), and
+# a headless sway (wlroots).
 TEST_PACKAGES=(xvfb xdotool x11-xserver-utils imagemagick fonts-dejavu-core python3 python3-xlib
                xwayland g++-mingw-w64-x86-64 wine wine64 fonts-wine icoutils wixl msitools faketime
                dpkg-dev file lintian desktop-file-utils appstream appstream-compose man-db
@@ -17,7 +18,7 @@ TEST_PACKAGES=(xvfb xdotool x11-xserver-utils imagemagick fonts-dejavu-core pyth
                mutter xdg-desktop-portal xdg-desktop-portal-gnome pipewire pipewire-bin wireplumber
                dbus dbus-bin libglib2.0-bin gsettings-desktop-schemas libgl1-mesa-dri libegl-mesa0
                at-spi2-core python3-dbus python3-gi gir1.2-atspi-2.0 qt6-wayland
-               sway swaybg grim)
+               gstreamer1.0-pipewire gstreamer1.0-tools sway swaybg grim)
 
 # ensure_packages NAME... : installs the missing ones with apt-get (as root, or
 # through sudo); otherwise names them and fails.

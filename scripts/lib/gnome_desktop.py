@@ -1,6 +1,8 @@
 # What a person does on the headless GNOME of under-gnome, done through mutter's
 # RemoteDesktop (the pointer) and AT-SPI (the portal's dialog, as a screen
 # reader user answers it). Used by the end-to-end test and by the benchmark.
+import json
+import subprocess
 import time
 
 import dbus
@@ -41,6 +43,17 @@ class Hand:
         for step in (3, 2, 1, 0):
             time.sleep(0.3 if step == 0 else 0.05)
             self.move(x + step, y)
+
+    def frame(self):
+        # The recorded monitor as mutter sends it (no cursor), its rows of RGB:
+        # what a scaled picture becomes on a monitor is mutter's to say.
+        node = min(n["id"] for n in json.loads(subprocess.run(["pw-dump"], capture_output=True,
+                                                              check=True).stdout)
+                   if n["type"] == "PipeWire:Interface:Node" and
+                   n["info"]["props"].get("media.class") == "Stream/Output/Video")
+        return subprocess.run(["gst-launch-1.0", "-q", "pipewiresrc", "path=%d" % node,
+                               "num-buffers=1", "!", "videoconvert", "!", "video/x-raw,format=RGB",
+                               "!", "fdsink"], capture_output=True, check=True, timeout=60).stdout
 
     def click(self, x, y):
         self.point_at(x, y, settle=0)

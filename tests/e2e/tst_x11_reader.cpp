@@ -1,7 +1,6 @@
 // The real X11 reader against a real server at whatever depth it was started:
 // what a tick reads must be what the server says its pixels are.
 
-#include <dlfcn.h>
 #include <xcb/xcb.h>
 
 #include <QTest>
@@ -22,19 +21,7 @@ bool run(const QString& command) {
     return std::system(qPrintable(command)) == 0;
 }
 
-bool colourLookUpFails = false;
-
 }  // namespace
-
-// Below the reader: while colourLookUpFails is set, the server's colour look-up
-// comes back with no reply, as it does when the server refuses it.
-extern "C" xcb_query_colors_reply_t* xcb_query_colors_reply(xcb_connection_t* c,
-                                                            xcb_query_colors_cookie_t cookie,
-                                                            xcb_generic_error_t** e) {
-    static const auto real =
-        reinterpret_cast<decltype(&xcb_query_colors_reply)>(dlsym(RTLD_NEXT, __func__));
-    return colourLookUpFails ? xcb_discard_reply(c, cookie.sequence), nullptr : real(c, cookie, e);
-}
 
 class TestX11Reader : public QObject {
     Q_OBJECT
@@ -43,7 +30,6 @@ private slots:
     void initTestCase();
     void ticksReadWhatTheServerShows();
     void aTickIsOneMoment();
-    void aFailedColourLookUpReadsNothing();
     void monitorsSetWhileRunning();
     void rootResizedWhileRunning();
     void noPositionLeavesTheCursorPoint();
@@ -146,14 +132,6 @@ void TestX11Reader::ticksReadWhatTheServerShows() {
 void TestX11Reader::aTickIsOneMoment() {
     checkTickAt(100, 100, *screen_, true);
     checkTickAt(100, 100);
-}
-
-// A colour-mapped root whose colours cannot be looked up reads nothing.
-void TestX11Reader::aFailedColourLookUpReadsNothing() {
-    colourLookUpFails = root_->root_depth <= 8;
-    const ColorValue read = ScreenLease(*screen_).pixel(100, 100);
-    colourLookUpFails = false;
-    QVERIFY(root_->root_depth > 8 || read == kInvalidColour);
 }
 
 // The root shrinks before the reader opens and grows back while it runs, then
