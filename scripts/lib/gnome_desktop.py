@@ -46,11 +46,12 @@ class Hand:
 
     def frame(self):
         # The recorded monitor as mutter sends it (no cursor), its rows of RGB:
-        # what a scaled picture becomes on a monitor is mutter's to say.
-        node = min(n["id"] for n in json.loads(subprocess.run(["pw-dump"], capture_output=True,
-                                                              check=True).stdout)
+        # what a scaled picture becomes on a monitor is mutter's to say. Of mutter's
+        # streams this one is the oldest (ids are reused, serials are not).
+        nodes = json.loads(subprocess.run(["pw-dump"], capture_output=True, check=True).stdout)
+        node = min((n["info"]["props"]["object.serial"], n["id"]) for n in nodes
                    if n["type"] == "PipeWire:Interface:Node" and
-                   n["info"]["props"].get("media.class") == "Stream/Output/Video")
+                   n["info"]["props"].get("media.class") == "Stream/Output/Video")[1]
         return subprocess.run(["gst-launch-1.0", "-q", "pipewiresrc", "path=%d" % node,
                                "num-buffers=1", "!", "videoconvert", "!", "video/x-raw,format=RGB",
                                "!", "fdsink"], capture_output=True, check=True, timeout=60).stdout
