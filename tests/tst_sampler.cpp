@@ -205,6 +205,10 @@ void TestSampler::screenCast() {
                                             ? kInvalidColour
                                             : shown(expected.stream, expected.x, expected.y));
     }
+    // The streams rest and wake: the frames stay, the pointer is unknown until a buffer says.
+    store.woken();
+    QVERIFY(!store.cursor() &&
+            store.pixel(at, at->x, at->y) == shown(int(at->stream), at->x, at->y));
     // A newer frame: the one kept goes back; then the stream takes the newer back.
     const auto newer = buffer(formats[at->stream], 2, {int(at->stream), at->x, at->y, true, 9});
     QCOMPARE(kept[at->stream].arrived(newer.get(), newer->buffer, formats[at->stream]),

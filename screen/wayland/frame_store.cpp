@@ -47,6 +47,13 @@ void FrameStore::cursorSeen(std::size_t stream, std::optional<StreamPoint> at, s
     s.cursorSerial = ++serial_;
 }
 
+void FrameStore::woken() {
+    for (Stream& s : streams_) {
+        s.cursor.reset();
+        s.cursorTime = 0;
+    }
+}
+
 std::optional<FrameStore::StreamPoint> FrameStore::cursor() const {
     // A stream goes on giving a position while any of the cursor's picture
     // overlaps its monitor: past its edge (or at its width) the pointer is on

@@ -47,6 +47,12 @@ public:
     // presentation time: buffers of different streams compare by it). No
     // position: the pointer is not on this stream's monitor.
     void cursorSeen(std::size_t stream, std::optional<StreamPoint> at, std::uint64_t time);
+    // The streams woke from a rest: where they said the pointer was before it is
+    // not where it is now, so it is unknown until a buffer that comes after the
+    // wake says. The frames stay: the desktop sends a monitor's pixels only when
+    // they change (a moving pointer comes as buffers with the cursor alone), so a
+    // kept frame is what that monitor shows.
+    void woken();
 
     // Where the pointer is, in the pixels of the stream that last had it on one
     // of its pixels; none while no stream has it there.

@@ -257,16 +257,11 @@ void PipeWireStreams::unlock() {
 
 void PipeWireStreams::setActive(bool active) {
     pw_thread_loop_lock(impl_->loop);
-    for (std::size_t i = 0; i < impl_->streams.size(); ++i) {
-        pw_stream_set_active(impl_->streams[i]->stream, active);
-        // Woken: where the streams said the pointer was before their rest is not
-        // where it is now; unknown until a buffer that comes after the wake says.
-        // The frames stay: the desktop sends a monitor's pixels only when they
-        // change (a moving pointer comes as buffers with the cursor alone), so a
-        // kept frame is what that monitor shows.
-        if (active) {
-            impl_->store.cursorSeen(i, std::nullopt, 0);
-        }
+    for (auto& s : impl_->streams) {
+        pw_stream_set_active(s->stream, active);
+    }
+    if (active) {
+        impl_->store.woken();
     }
     pw_thread_loop_unlock(impl_->loop);
 }
